@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Info.ini beside the executable, section "LoadInfo": the stored credentials
+// (enciphered) and the user's choices.
+#pragma once
+#include <string>
+
+// Path of the settings file: the executable's folder + "Info.ini".
+std::string SettingsPath();
+
+// Reads Info.ini into the shared variables. A missing file changes nothing.
+// A stored account or password that cannot be deciphered is reported once
+// (the framework's message dialog) and left empty; the rest still loads.
+void LoadSettings();
+
+// Writes the credentials (enciphered) and choices back; never creates the
+// file. Throws std::length_error when a credential is too long to encipher;
+// the file is then left as it was.
+void SaveSettings();
+
+// Registers the executable to start with the desktop; false does nothing.
+void SetAutoStart(bool enable);

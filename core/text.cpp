@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "text.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <iconv.h>
+#endif
+
+namespace text {
+namespace {
+
+#ifdef _WIN32
+std::wstring Widen(std::string_view s, UINT cp) {
+    if (s.empty()) return {};
+    int n = MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+std::string Narrow(std::wstring_view w, UINT cp) {
+    if (w.empty()) return {};
+    int n = WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+#else
+// Converts with iconv; an input byte sequence the source charset rejects is
+// replaced by `bad` and skipped (one byte at a time), so no input is fatal.
+std::string Convert(std::string_view in, const char* to, const char* from, std::string_view bad) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
+    std::string out;
+    out.reserve(in.size() * 2);
+    char* src = const_cast<char*>(in.data());
+    size_t left = in.size();
+    char buf[1024];
+    while (left > 0) {
+        char* dst = buf;
+        size_t room = sizeof buf;
+        size_t rc = iconv(cd, &src, &left, &dst, &room);
+        out.append(buf, static_cast<size_t>(dst - buf));
+        if (rc == static_cast<size_t>(-1)) {
+            if (errno == E2BIG) continue;
+            // EILSEQ, or EINVAL for a truncated tail: mark it and step over one byte.
+            out.append(bad);
+            ++src;
+            --left;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    char* dst = buf;
+    size_t room = sizeof buf;
+    iconv(cd, nullptr, nullptr, &dst, &room);
+    out.append(buf, static_cast<size_t>(dst - buf));
+    iconv_close(cd);
+    return out;
+}
+#endif
+
+}  // namespace
+
+Ansi FromUtf8(std::string_view utf8) {
+#ifdef _WIN32
+    return Narrow(Widen(utf8, CP_UTF8), 936);
+#else
+    return Convert(utf8, "CP936//TRANSLIT", "UTF-8", "?");
+#endif
+}
+
+std::string ToUtf8(std::string_view ansi) {
+#ifdef _WIN32
+    return Narrow(Widen(ansi, 936), CP_UTF8);
+#else
+    return Convert(ansi, "UTF-8", "CP936", "\xEF\xBF\xBD");
+#endif
+}
+
+Ansi FromUtf16(std::u16string_view utf16) {
+#ifdef _WIN32
+    return Narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(utf16.data()), utf16.size()), 936);
+#else
+    std::string_view bytes(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
+    return Convert(bytes, "CP936//TRANSLIT", "UTF-16LE", "?");
+#endif
+}
+
+std::u16string ToUtf16(std::string_view ansi) {
+#ifdef _WIN32
+    std::wstring w = Widen(ansi, 936);
+    return std::u16string(w.begin(), w.end());
+#else
+    std::string b = Convert(ansi, "UTF-16LE", "CP936", "\xFD\xFF");
+    std::u16string r(b.size() / 2, u'\0');
+    for (size_t i = 0; i < r.size(); ++i)
+        r[i] = static_cast<char16_t>(static_cast<unsigned char>(b[2 * i]) |
+                                     (static_cast<unsigned char>(b[2 * i + 1]) << 8));
+    return r;
+#endif
+}
+
+Ansi Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return Ansi(s.substr(b, e - b));
+}
+
+std::string ToHex(std::string_view bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string r;
+    r.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        r += digits[c >> 4];
+        r += digits[c & 15];
+    }
+    return r;
+}
+
+}  // namespace text

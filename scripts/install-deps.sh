@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the demo need.
+# Idempotent: packages already present are skipped by apt-get.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  cmake ninja-build g++ pkg-config
+  # client: Qt widgets, browser, sound
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-multimedia-dev
+  qt6-wayland libqt6svg6 libgl-dev
+  # core and engine
+  libsimpleini-dev liblinphone-dev
+  # tests
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  sip-tester linphone-cli curl python3
+  xvfb xauth xdotool x11-utils imagemagick xdg-utils
+  fonts-noto-cjk
+)
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: run as root (apt-get)" >&2
+  exit 1
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/daily_log.h"
+#include "core/shared_state.h"
+#include "tests/support/platform_fakes.h"
+
+using text::ZH;
+
+namespace {
+class DailyLog : public ::testing::Test {
+protected:
+    fakes::Desktop desk;
+};
+}  // namespace
+
+TEST_F(DailyLog, WriteOnlyBuffersWithDateTimeTabAndTextUnchanged) {
+    desk.clock.now = {2026, 3, 4, 5, 6, 7};
+    WriteLog(ZH("启动 100% \tdone"));
+    EXPECT_FALSE(desk.Exists("log"));
+    ASSERT_EQ(LogBufferSize(), 1u);
+    EXPECT_EQ(LogBufferLines()[0], "2026-03-04 05:06:07\t" + ZH("启动 100% \tdone"));
+}
+
+TEST_F(DailyLog, FlushAppendsCrLfLinesToTheAccountsFileAndEmptiesTheBuffer) {
+    Account = "13800138000";
+    WriteLog("one");
+    WriteLog("two\nlines");
+    FlushLog();
+    EXPECT_EQ(LogBufferSize(), 0u);
+    const std::string name = "log/13800138000_20261208.txt";
+    EXPECT_EQ(desk.ReadFile(name), "2026-12-08 09:30:00\tone\r\n2026-12-08 09:30:00\ttwo\nlines\r\n");
+    WriteLog("three");
+    FlushLog();
+    EXPECT_EQ(desk.ReadFile(name).substr(desk.ReadFile(name).size() - 7), "three\r\n") << "appended";
+}
+
+TEST_F(DailyLog, BeforeLoginTheFileHasNoAccount) {
+    WriteLog("x");
+    FlushLog();
+    EXPECT_TRUE(desk.Exists("log/_20261208.txt"));
+    EXPECT_EQ(LogFileName(), "log\\_20261208.txt");
+}
+
+TEST_F(DailyLog, FlushAfterMidnightWritesIntoTheNewDaysFile) {
+    Account = "1";
+    desk.clock.now = {2026, 12, 31, 23, 59, 58};
+    WriteLog("late");
+    desk.clock.now = {2027, 1, 1, 0, 0, 3};
+    FlushLog();
+    EXPECT_FALSE(desk.Exists("log/1_20261231.txt"));
+    EXPECT_EQ(desk.ReadFile("log/1_20270101.txt"), "2026-12-31 23:59:58\tlate\r\n");
+}
+
+TEST_F(DailyLog, EmptyFlushStillCreatesFolderAndFile) {
+    FlushLog();
+    EXPECT_TRUE(desk.Exists("log/_20261208.txt"));
+    EXPECT_EQ(desk.ReadFile("log/_20261208.txt"), "");
+}
+
+TEST_F(DailyLog, LogFolderReplacedByAFileKeepsTheBufferSilently) {
+    desk.WriteFile("log", "not a folder");
+    WriteLog("a");
+    FlushLog();
+    WriteLog("b");
+    FlushLog();
+    EXPECT_EQ(LogBufferSize(), 2u);
+    EXPECT_TRUE(desk.dialogs.shown.empty());
+}
+
+TEST_F(DailyLog, UncreatableFolderShowsTheReasonAndKeepsTheLines) {
+    // A working folder that was removed under the program: nothing can be
+    // created in it, whatever the user's rights.
+    std::filesystem::create_directories(desk.dir / "gone");
+    std::filesystem::current_path(desk.dir / "gone");
+    std::filesystem::remove(desk.dir / "gone");
+    WriteLog("kept");
+    FlushLog();
+    EXPECT_EQ(LogBufferSize(), 1u);
+    ASSERT_EQ(desk.dialogs.shown.size(), 1u);
+    EXPECT_EQ(desk.dialogs.shown[0].kind, "message");
+    EXPECT_EQ(desk.dialogs.shown[0].text.rfind(ZH("创建日志目录失败，详细信息是"), 0), 0u);
+    EXPECT_GT(desk.dialogs.shown[0].text.size(), ZH("创建日志目录失败，详细信息是").size());
+}
+
+TEST_F(DailyLog, AccountCannotLeadTheFileOutOfTheLogFolder) {
+    Account = "../../evil";
+    WriteLog("x");
+    FlushLog();
+    EXPECT_TRUE(desk.Exists("log/.._.._evil_20261208.txt"));
+}
