@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Application entry: the four windows in their order, then the message loop.
+#include <QApplication>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "app/main_window.h"
+#include "call/call_control.h"
+#include "platform/qt/qt_platform.h"
+#include "windows/login_window.h"
+#include "windows/message_window.h"
+
+namespace {
+std::atomic<bool> g_terminate{false};
+void OnTerminate(int) { g_terminate = true; }
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // The browser engine refuses to start as root unless its sandbox is off.
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("RaveloZent");
+    QApplication::setApplicationDisplayName("RaveloZent");
+    QApplication::setQuitOnLastWindowClosed(false);  // the tray keeps the program alive
+    platform::InstallQtPlatform();
+
+    frmMain = new TfrmMain;
+    frmCall = new TfrmCall;
+    frmLogin = new TfrmLogin;
+    frmMessage = new TfrmMessage;
+
+    // A session that ends (SIGTERM, SIGINT) stops the loop like the exit command.
+    std::signal(SIGTERM, OnTerminate);
+    std::signal(SIGINT, OnTerminate);
+    QTimer signalWatch;
+    QObject::connect(&signalWatch, &QTimer::timeout, [] {
+        if (g_terminate) QApplication::quit();
+    });
+    signalWatch.start(100);
+
+    int rc = app.exec();
+    delete frmMessage;
+    delete frmLogin;
+    delete frmCall;
+    delete frmMain;
+    return rc;
+}

@@ -1,0 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The widget edge of the CP936 texts.
+#pragma once
+#include <QString>
+
+#include "core/text.h"
+
+inline QString QFromAnsi(const text::Ansi& s) { return QString::fromStdU16String(text::ToUtf16(s)); }
+inline text::Ansi AnsiFromQ(const QString& s) { return text::FromUtf16(s.toStdU16String()); }
