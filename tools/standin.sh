@@ -1,0 +1,228 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
+# Starts, stops and reports the local stand-in of the Ravelo service on
+# loopback: the web server (discovery, pages, bridge calls), the SIP server
+# (registrar and proxy) and the answering SIP peer.
+#
+#   tools/standin.sh start|stop|status|restart
+#
+# Settings come from the environment (defaults in brackets):
+#   RUNDIR       pid files, logs, generated configs [/tmp/ravelo-standin]
+#   WEB_PORT     web server port [8080]
+#   SIP_IP       address of the SIP server and peer [127.0.0.1]
+#   SIP_PORT     SIP server port, UDP and TCP [5060]
+#   SIP_DOMAIN   SIP domain of the accounts [127.0.0.1]
+#   PEER_PORT    answering peer's SIP port [5070]
+#   PEER_MEDIA_PORT  its RTP port [16000]
+#   HOLD_MS      how long the peer keeps an answered call [5000]
+#   ACCOUNTS     "number:password ..." [13800138000:123456 13900139000:654321]
+set -u
+
+TOOLS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+RUNDIR="${RUNDIR:-/tmp/ravelo-standin}"
+WEB_PORT="${WEB_PORT:-8080}"
+SIP_IP="${SIP_IP:-127.0.0.1}"
+SIP_PORT="${SIP_PORT:-5060}"
+SIP_DOMAIN="${SIP_DOMAIN:-127.0.0.1}"
+PEER_PORT="${PEER_PORT:-5070}"
+PEER_MEDIA_PORT="${PEER_MEDIA_PORT:-16000}"
+HOLD_MS="${HOLD_MS:-5000}"
+ACCOUNTS="${ACCOUNTS:-13800138000:123456 13900139000:654321}"
+PEER_PREFIX="100861"
+BUSY_NUMBER="10086110486"
+AUDIO="/usr/share/sip-tester/g711a.pcap"
+KAMAILIO_MODULES="${KAMAILIO_MODULES:-/usr/lib/x86_64-linux-gnu/kamailio/modules}"
+START_TIMEOUT=10
+
+COMPONENTS=(web sip peer)
+
+log() { echo "standin: $*" >&2; }
+
+pidfile() { echo "$RUNDIR/$1.pid"; }
+
+# The process name each pid file must point at, so that a stale pid file
+# never makes us signal an unrelated process.
+expected_name() {
+  case "$1" in
+    web) echo standin_web.py ;;
+    sip) echo kamailio ;;
+    peer) echo sipp ;;
+  esac
+}
+
+running_pid() {
+  local f pid
+  f="$(pidfile "$1")"
+  [ -f "$f" ] || return 1
+  pid="$(cat "$f" 2>/dev/null)"
+  [[ "$pid" =~ ^[0-9]+$ ]] || return 1
+  [ -r "/proc/$pid/cmdline" ] || return 1
+  tr '\0' ' ' <"/proc/$pid/cmdline" | grep -q "$(expected_name "$1")" || return 1
+  echo "$pid"
+}
+
+listening() { # proto port
+  local flag=-Hltn
+  [ "$1" = udp ] && flag=-Hlun
+  [ -n "$(ss $flag "sport = :$2" 2>/dev/null)" ]
+}
+
+component_ready() {
+  case "$1" in
+    web) listening tcp "$WEB_PORT" ;;
+    sip) listening udp "$SIP_PORT" && listening tcp "$SIP_PORT" ;;
+    peer) listening udp "$PEER_PORT" ;;
+  esac
+}
+
+users_block() {
+  local pair number password
+  for pair in $ACCOUNTS; do
+    number="${pair%%:*}"
+    password="${pair#*:}"
+    if ! [[ "$number" =~ ^[0-9]+$ ]] || [ -z "$password" ] || [ "$password" = "$pair" ] \
+        || [[ "$password" == *'"'* ]]; then
+      log "bad account '$pair' in ACCOUNTS (want number:password)"
+      return 1
+    fi
+    printf '\t$sht(users=>%s) = "%s";\n' "$number" "$password"
+  done
+}
+
+render_configs() {
+  local users
+  users="$(users_block)" || return 1
+  USERS="$users" python3 - "$TOOLS/sip/kamailio.cfg.in" "$RUNDIR/kamailio.cfg" \
+      "$TOOLS/sip/peer_uas.xml.in" "$RUNDIR/peer_uas.xml" <<EOF || return 1
+import os, sys
+values = {
+    "SIP_IP": "$SIP_IP", "SIP_PORT": "$SIP_PORT", "SIP_DOMAIN": "$SIP_DOMAIN",
+    "PEER_ADDR": "$SIP_IP:$PEER_PORT", "PEER_PREFIX": "$PEER_PREFIX",
+    "BUSY_NUMBER": "$BUSY_NUMBER", "MODULES": "$KAMAILIO_MODULES",
+    "AUDIO": "$AUDIO", "HOLD_MS": "$HOLD_MS", "USERS": os.environ["USERS"],
+}
+args = sys.argv[1:]
+for src, dst in zip(args[0::2], args[1::2]):
+    text = open(src, encoding="utf-8").read()
+    for key, value in values.items():
+        text = text.replace("@%s@" % key, value)
+    open(dst, "w", encoding="utf-8").write(text)
+EOF
+}
+
+launch() { # name command...
+  local name="$1"
+  shift
+  "$@" </dev/null >>"$RUNDIR/$name.log" 2>&1 &
+  echo $! >"$(pidfile "$name")"
+}
+
+start_web() {
+  local args=(--bind "$SIP_IP" --port "$WEB_PORT" --sip-server "$SIP_IP:$SIP_PORT")
+  local pair
+  for pair in $ACCOUNTS; do args+=(--account "$pair"); done
+  launch web python3 -u "$TOOLS/standin_web.py" "${args[@]}"
+}
+
+start_sip() {
+  mkdir -p "$RUNDIR/kamailio"
+  if ! kamailio -c -f "$RUNDIR/kamailio.cfg" -Y "$RUNDIR/kamailio" >>"$RUNDIR/sip.log" 2>&1; then
+    log "kamailio rejects $RUNDIR/kamailio.cfg (see $RUNDIR/sip.log)"
+    return 1
+  fi
+  launch sip kamailio -f "$RUNDIR/kamailio.cfg" -DD -E -m 32 -M 4 -Y "$RUNDIR/kamailio"
+}
+
+start_peer() {
+  # sipp redraws its screen on stdout; only its traces are worth keeping.
+  sipp -sf "$RUNDIR/peer_uas.xml" -i "$SIP_IP" -p "$PEER_PORT" \
+    -mi "$SIP_IP" -mp "$PEER_MEDIA_PORT" -nostdin \
+    -trace_err -error_file "$RUNDIR/peer_errors.log" \
+    -trace_msg -message_file "$RUNDIR/peer_messages.log" \
+    </dev/null >/dev/null 2>>"$RUNDIR/peer.log" &
+  echo $! >"$(pidfile peer)"
+}
+
+stop_one() {
+  local name="$1" pid i
+  if pid="$(running_pid "$name")"; then
+    kill -TERM "$pid" 2>/dev/null
+    for i in $(seq 50); do
+      [ -d "/proc/$pid" ] || break
+      sleep 0.1
+    done
+    if [ -d "/proc/$pid" ]; then
+      log "$name ($pid) ignored SIGTERM, killing it"
+      kill -KILL "$pid" 2>/dev/null
+    fi
+  fi
+  rm -f "$(pidfile "$name")"
+}
+
+do_stop() {
+  local name
+  for name in "${COMPONENTS[@]}"; do stop_one "$name"; done
+  log "stopped"
+}
+
+do_status() {
+  local name pid all=0
+  for name in "${COMPONENTS[@]}"; do
+    if pid="$(running_pid "$name")" && component_ready "$name"; then
+      echo "$name: running (pid $pid)"
+    else
+      echo "$name: stopped"
+      all=3
+    fi
+  done
+  return $all
+}
+
+do_start() {
+  local name waited busy=""
+  mkdir -p "$RUNDIR" || return 1
+  for name in "${COMPONENTS[@]}"; do
+    if running_pid "$name" >/dev/null; then
+      log "already running; use '$0 stop' first"
+      do_status
+      return 1
+    fi
+  done
+  listening tcp "$WEB_PORT" && busy+=" tcp/$WEB_PORT"
+  listening udp "$SIP_PORT" && busy+=" udp/$SIP_PORT"
+  listening udp "$PEER_PORT" && busy+=" udp/$PEER_PORT"
+  if [ -n "$busy" ]; then
+    log "ports already in use:$busy"
+    return 1
+  fi
+  [ -r "$AUDIO" ] || { log "missing $AUDIO (package sip-tester)"; return 1; }
+  render_configs || return 1
+
+  start_web && start_sip && start_peer || { do_stop; return 1; }
+
+  for name in "${COMPONENTS[@]}"; do
+    waited=0
+    until component_ready "$name"; do
+      if ! running_pid "$name" >/dev/null || [ "$waited" -ge $((START_TIMEOUT * 10)) ]; then
+        log "$name did not come up; last lines of $RUNDIR/$name.log:"
+        tail -n 15 "$RUNDIR/$name.log" >&2 2>/dev/null
+        do_stop
+        return 1
+      fi
+      sleep 0.1
+      waited=$((waited + 1))
+    done
+  done
+  log "web http://$SIP_IP:$WEB_PORT/  SIP $SIP_IP:$SIP_PORT (udp+tcp)  peer $SIP_IP:$PEER_PORT"
+  log "accounts: $ACCOUNTS; answering number ${PEER_PREFIX}10001, busy $BUSY_NUMBER"
+  log "logs and pids in $RUNDIR"
+}
+
+case "${1:-}" in
+  start) do_start ;;
+  stop) do_stop ;;
+  status) do_status ;;
+  restart) do_stop; do_start ;;
+  *) echo "usage: $0 start|stop|status|restart" >&2; exit 2 ;;
+esac
