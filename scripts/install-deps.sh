@@ -14,7 +14,7 @@ PACKAGES=(
   # tests
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  sip-tester linphone-cli curl python3
+  sip-tester linphone-cli curl python3 kamailio iproute2
   xvfb xauth xdotool x11-utils imagemagick xdg-utils
   fonts-noto-cjk
 )
