@@ -138,11 +138,17 @@ TEST(HttpFailure, CancelFromThePumpEndsEachPhaseWithItsError) {
     });
     net::TNMHTTP http;
     http.TimeOut = 5000;
-    PumpScope pump([&] { http.Cancel(); });
-    EXPECT_EQ(GetError(http, "http://slow.example/"), "Host Lookup Canceled");
-
+    {
+        PumpScope pump([&] { http.Cancel(); });
+        EXPECT_EQ(GetError(http, "http://slow.example/"), "Host Lookup Canceled");
+    }
+    // Connected: the wait is for the status line.
     LoopbackServer server({Silent(3000)});
+    PumpScope pump([&] {
+        if (http.Connected()) http.Cancel();
+    });
     EXPECT_EQ(GetError(http, server.Url("/")), "Socket readln aborted");
+    EXPECT_FALSE(http.Connected());
 }
 
 TEST(HttpFailure, DisconnectFromThePumpCancelsTheRequest) {
