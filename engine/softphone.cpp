@@ -65,8 +65,15 @@ int ToPercent(float db) {
 int FailureCode(LinphoneProxyConfig *cfg) {
   const LinphoneErrorInfo *ei = linphone_proxy_config_get_error_info(cfg);
   int code = ei ? linphone_error_info_get_protocol_code(ei) : 0;
+  const LinphoneReason reason = ei ? linphone_error_info_get_reason(ei) : LinphoneReasonNone;
+  // A server that never answers ends as a local "io error" (coded 503) or no
+  // response; the client knows that case as 408.
+  const char *phrase = ei ? linphone_error_info_get_phrase(ei) : nullptr;
+  if (reason == LinphoneReasonNoResponse || reason == LinphoneReasonNotAnswered ||
+      (reason == LinphoneReasonIOError && (!phrase || strcasecmp(phrase, "io error") == 0)))
+    return 408;
   if (code >= 300 && code < 700) return code;
-  switch (ei ? linphone_error_info_get_reason(ei) : LinphoneReasonNone) {
+  switch (reason) {
     case LinphoneReasonUnauthorized: return 401;
     case LinphoneReasonForbidden: return 403;
     case LinphoneReasonNotFound: return 404;
@@ -163,7 +170,14 @@ bool Softphone::Open() {
   linphone_core_cbs_set_call_state_changed(cbs_, &Softphone::OnCallState);
   linphone_core_cbs_set_message_received(cbs_, &Softphone::OnMessage);
 
-  core_ = linphone_factory_create_core_3(factory, nullptr, nullptr, nullptr);
+  // Only UDP on our own port, set before the core exists: otherwise it binds
+  // the default ports first.
+  const std::string factory_rc = data_dir_ + "/factory.rc";
+  {
+    std::ofstream rc(factory_rc);
+    rc << "[sip]\nsip_port=" << LocalSipPort() << "\nsip_tcp_port=0\nsip_tls_port=0\n";
+  }
+  core_ = linphone_factory_create_core_3(factory, nullptr, factory_rc.c_str(), nullptr);
   if (!core_) {
     linphone_core_cbs_unref(cbs_);
     cbs_ = nullptr;
