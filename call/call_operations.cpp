@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The user's actions on a call: checked here, carried out by the engine.
+#include <cstdint>
+#include <exception>
+
+#include "call/call_control.h"
+#include "call/softphone_engine.h"
+#include "call/window_ports.h"
+#include "core/daily_log.h"
+#include "core/shared_state.h"
+#include "platform/dialogs.h"
+#include "service_addresses.h"
+
+using text::ZH;
+
+namespace {
+
+// A piece of a dialled number: decimal digits only, fitting a signed 32-bit
+// integer. Signs, blanks and other characters never reach the engine.
+bool IsNumberPiece(const text::Ansi& s) {
+    if (s.empty()) return false;
+    std::int64_t v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+        if (v > INT32_MAX) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void TfrmCall::MakeCall(const text::Ansi& number) {
+    const text::Ansi trimmed = text::Trim(number);
+    if (trimmed.empty()) {
+        platform::dialogs().ShowInfoBox(ZH("请输入数字电话号码！"), ZH("系统提示"));
+        return;
+    }
+    if (number.size() < 7) {
+        platform::dialogs().ShowInfoBox(
+            ZH("您输入的号码") + number + ZH("不正确，手机号码前不加0，固话加区号。不能拨打10位以下的特服号。"),
+            ZH("系统提示"));
+        return;
+    }
+    if (!IsNumberPiece(number.substr(0, 6)) || !IsNumberPiece(number.substr(6))) {
+        platform::dialogs().ShowInfoBox(ZH("请输入数字电话号码！"), ZH("系统提示"));
+        return;
+    }
+    if (MainWindowPort* main = mainWindowPort()) main->AddPhoneHistory(trimmed);
+    CallDirection = "Call_Out";
+    OutCallId = SphSiMakeCall(trimmed.c_str());
+}
+
+void TfrmCall::HangUp() {
+    int line;
+    switch (Call_Status) {
+    case 1:
+    case 2:
+        line = OutCallId;
+        break;
+    case 3:
+        line = CallDirection == "Call_Out" ? OutCallId : InCallId;
+        break;
+    case 4:
+    case 5:
+        line = InCallId;
+        break;
+    default:
+        return;  // not in a call
+    }
+    try {
+        SphSipHanpCall(line);
+    } catch (const std::exception& e) {
+        platform::dialogs().ShowWarningBox(ZH("挂断异常，详细信息是:") + "\n" + e.what(), ZH("系统提示"));
+    }
+}
+
+void TfrmCall::SendDtmf(const text::Ansi& digit) {
+    if (OutCallId >= 0) SphSipSendDigit(OutCallId, digit.c_str());
+}
+
+void TfrmCall::SendSipMsg(const text::Ansi& number, const text::Ansi& body) {
+    const text::Ansi trimmedNumber = text::Trim(number);
+    const text::Ansi trimmedBody = text::Trim(body);
+    if (trimmedNumber.empty()) {
+        platform::dialogs().ShowMessage(ZH("请输入数字电话号码！"));
+        return;
+    }
+    if (number.size() < 8) {
+        platform::dialogs().ShowMessage(ZH("请输入正确的号码，手机号码前不加0，固话加区号。"));
+        return;
+    }
+    if (trimmedBody.size() > 500) {
+        platform::dialogs().ShowMessage(ZH("每次发送的内容只能在500字以内"));
+        return;
+    }
+    WriteLog(ZH("发送信息到 ") + number + ZH(" 内容是： ") + body);
+    const text::Ansi address = "sip:86" + trimmedNumber + "@" + service::kSipDomain;
+    SphSipSendMessage(address.c_str(), trimmedBody.c_str());
+}

@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The login sequence: decide at start, ask for credentials, register.
+#include "call/call_control.h"
+#include "call/engine_events.h"
+#include "call/softphone_engine.h"
+#include "call/window_ports.h"
+#include "core/daily_log.h"
+#include "core/form_registry.h"
+#include "core/shared_state.h"
+#include "platform/dialogs.h"
+#include "platform/qt/qt_text.h"
+#include "platform/sound.h"
+
+using text::ZH;
+
+namespace {
+
+// The engine takes the server, account and password through 52-byte buffers.
+constexpr std::size_t kEngineText = 51;
+
+// Replaces a device list's items when the engine offers devices; an engine
+// without devices leaves the list as it was.
+template <class Count, class Name>
+void FillDevices(QComboBox* list, Count count, Name name) {
+    if (count() < 1) return;
+    list->clear();
+    for (int i = 1; i <= count(); ++i) {
+        const char* n = name(i);
+        list->addItem(QFromAnsi(n ? n : ""));
+    }
+}
+
+}  // namespace
+
+void TfrmCall::StartLogin() {
+    if (Account.size() > 4 && Password.size() > 5 && AutoLogin == "1") {
+        PostNotification(WM_CALL_LOGIN);
+        return;
+    }
+    if (FormClassExists("TfrmLogin"))
+        if (LoginWindowPort* login = loginWindowPort()) login->CloseLogin();
+    PostNotification(WM_CALL_SHOWLOGIN);
+}
+
+void TfrmCall::ShowLogin() {
+    LoginWindowPort* login = loginWindowPort();
+    if (!login) return;
+    if (!login->RunLogin(Account, Password, AutoLogin == "1", AutoRun == "1")) return;
+    PostNotification(WM_CALL_LOGIN);
+    WriteLog(ZH("重新登录。用户输入的帐号是:") + Account);
+    StatusTip = ZH(" 登录中...");
+}
+
+void TfrmCall::DoLogin() {
+    if (Account.size() < 6 || Password.empty()) {
+        platform::dialogs().ShowMessage(ZH("请输入数字电话号码和密码进行登录！"));
+        return;
+    }
+    SipServer = DebugSipSrv.empty() ? GetSipServer() : DebugSipSrv;
+
+    MainWindowPort* main = mainWindowPort();
+    if (main) main->SetStatusPanel(0, ZH("SIP务器：") + SipServer);
+    WriteLog(ZH("获取软交换地址：") + SipServer);
+    StatusTip = ZH("  正在连接服务器...");
+    WriteLog(ZH("正在登录,用户[") + Account + "]");
+
+    SphSipSetRegStatsCalllBack(RegStatsCallback);
+    SphSipSetCallStatsCalllBack(CallStatsCallback);
+    SphSipSetAudioStatsCalllBack(AudioStatsCallback);
+    SphSipSetIncomingCalllBack(IncomingCallback);
+    SphSipRecvMessageCalllBack(RecvMessageCallback);
+    SphSipInfo(0);
+    SphSetAudioCode("ILBC/8000", "SPEEX/8000", "G729/8000", "GSM/8000", "PCMA/8000", "G722/8000");
+    WriteLog(ZH("语音编码优先级：ILBC/8000,SPEEX/8000,G729/8000,GSM/8000,PCMA/8000,G722/8000"));
+
+    // Cutting a text to fit would register somewhere or someone else: refuse.
+    if (SipServer.size() > kEngineText || Account.size() > kEngineText || Password.size() > kEngineText) {
+        WriteLog(ZH("SIP服务器、帐号或密码超过51字节，未登录"));
+        platform::dialogs().ShowWarningBox(ZH("SIP服务器地址、帐号或密码太长（不能超过51个字节），无法登录。"),
+                                           ZH("系统提示"));
+        return;
+    }
+    SphSipReg(SipServer.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
+
+    FillDevices(SoundOutput, SphSipGetPlayDeviceCount, SphSipGetPlayDeviceName);
+    FillDevices(SoundInPut, SphSipGetRecvDeviceCount, SphSipGetRecvDeviceName);
+
+    if (UserDes.empty() || Md5Pwd.empty()) WriteLog(ZH("加密用户信息为空，重新获取：") + GetSipServer());
+
+    const text::Ansi url = WebServer + "action_client.php?net=" + sADSL_Type + "&u_des=" + UserDes +
+                           "&op=go&logintype=1&f=webclient&v=" + ClientVersion + "&u=" + Account + "&pid=" +
+                           PID + "&md5_pwd=" + Md5Pwd;
+    if (main) main->OpenWebPage(url);
+    WriteLog(ZH("登录到主控页面") + url);
+    platform::sound().Play("sound\\login.wav", false);
+}
