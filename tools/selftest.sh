@@ -98,8 +98,10 @@ check "registration with a wrong password is challenged again" \
   sipp_run wrong_password test_wrong_password.xml -s "$ACCOUNT" -au "$ACCOUNT" -ap wrong \
   -key contact "$SIP_IP:$INBOX_PORT" -key expires 60
 
-# The account's contact: a sipp inbox taking the peer's echo and one message.
-timeout 30 sipp -sf "$TOOLS/sip/test_inbox.xml" -i "$SIP_IP" -p "$INBOX_PORT" -m 2 -nostdin \
+# The account's contact: a sipp inbox taking the peer's echo, one message and
+# one call from the service side.
+timeout 30 sipp -sf "$TOOLS/sip/test_inbox.xml" -i "$SIP_IP" -p "$INBOX_PORT" \
+  -mi "$SIP_IP" -mp 27020 -m 3 -nostdin \
   -timeout 25s -timeout_error -trace_msg -message_file "$RUNDIR/test_inbox.log" \
   </dev/null >/dev/null 2>>"$RUNDIR/test_inbox.err" &
 inbox_pid=$!
@@ -118,11 +120,13 @@ check "message to the peer accepted after proxy authentication" \
   -key peer "$PEER" -key text "你好"
 check "send_message.sh delivers to the registered account" \
   "$TOOLS/send_message.sh" "$ACCOUNT" "测试短信 Ravelo"
+check "call_client.sh rings the registered account, answered" \
+  "$TOOLS/call_client.sh" "$ACCOUNT" 1
 
 wait "$inbox_pid"
 inbox_rc=$?
 inbox_pid=
-check "inbox got both messages" test "$inbox_rc" -eq 0
+check "inbox got both messages and the call" test "$inbox_rc" -eq 0
 check "the peer's echo came from sip:86$PEER" grep -aq "^From: <sip:86$PEER@" "$RUNDIR/test_inbox.log"
 check "the echo carries the text back" grep -aq "已收到：你好" "$RUNDIR/test_inbox.log"
 check "the sent text arrived unchanged" grep -aq "^测试短信 Ravelo" "$RUNDIR/test_inbox.log"
@@ -132,6 +136,8 @@ check "unregistration accepted" \
   -key contact "$SIP_IP:$INBOX_PORT" -key expires 0
 check "send_message.sh fails once the account is gone" \
   bash -c '! "$1" "$2" "again" 2>/dev/null' _ "$TOOLS/send_message.sh" "$ACCOUNT"
+check "call_client.sh reports an unregistered account as not answered" \
+  bash -c '"$1" "$2" 1 2>&1 | grep -q "480"' _ "$TOOLS/call_client.sh" "$ACCOUNT"
 
 "$TOOLS/standin.sh" stop >/dev/null 2>&1
 check "everything stopped" bash -c '! "$1" status >/dev/null' _ "$TOOLS/standin.sh"
