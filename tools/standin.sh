@@ -51,13 +51,20 @@ expected_name() {
   esac
 }
 
+# A process that has ended but is not yet reaped (state Z) counts as gone.
+alive() {
+  local state
+  state="$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)"
+  [ -n "$state" ] && [ "$state" != Z ]
+}
+
 running_pid() {
   local f pid
   f="$(pidfile "$1")"
   [ -f "$f" ] || return 1
   pid="$(cat "$f" 2>/dev/null)"
   [[ "$pid" =~ ^[0-9]+$ ]] || return 1
-  [ -r "/proc/$pid/cmdline" ] || return 1
+  alive "$pid" || return 1
   tr '\0' ' ' <"/proc/$pid/cmdline" | grep -q "$(expected_name "$1")" || return 1
   echo "$pid"
 }
@@ -149,10 +156,10 @@ stop_one() {
   if pid="$(running_pid "$name")"; then
     kill -TERM "$pid" 2>/dev/null
     for i in $(seq 50); do
-      [ -d "/proc/$pid" ] || break
+      alive "$pid" || break
       sleep 0.1
     done
-    if [ -d "/proc/$pid" ]; then
+    if alive "$pid"; then
       log "$name ($pid) ignored SIGTERM, killing it"
       kill -KILL "$pid" 2>/dev/null
     fi
@@ -162,7 +169,13 @@ stop_one() {
 
 do_stop() {
   local name
+  local i
   for name in "${COMPONENTS[@]}"; do stop_one "$name"; done
+  # Worker processes may hold the sockets a moment longer than the parents.
+  for i in $(seq 50); do
+    listening tcp "$WEB_PORT" || listening udp "$SIP_PORT" || listening udp "$PEER_PORT" || break
+    sleep 0.1
+  done
   log "stopped"
 }
 
