@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -90,13 +91,20 @@ bool IsOver(LinphoneCallState s) {
          s == LinphoneCallStateReleased;
 }
 
-// Whether the peer agreed on RFC 2833 telephone events for this call.
+// Whether the peer agreed on RFC 2833 telephone events for this call. The
+// stack shows only the first attribute of each name from the peer's SDP, so
+// an event-range fmtp ("101 0-15") counts as well as a telephone-event rtpmap.
 bool PeerHasTelephoneEvents(LinphoneCall *call) {
   const LinphoneCallParams *remote = linphone_call_get_remote_params(call);
   if (!remote) return false;
   const char *rtpmap =
       linphone_call_params_get_custom_sdp_media_attribute(remote, LinphoneStreamTypeAudio, "rtpmap");
-  return rtpmap && strcasestr(rtpmap, "telephone-event") != nullptr;
+  if (rtpmap && strcasestr(rtpmap, "telephone-event")) return true;
+  const char *fmtp =
+      linphone_call_params_get_custom_sdp_media_attribute(remote, LinphoneStreamTypeAudio, "fmtp");
+  if (!fmtp) return false;
+  const char *space = std::strchr(fmtp, ' ');
+  return space && (std::strncmp(space + 1, "0-15", 4) == 0 || std::strncmp(space + 1, "0-16", 4) == 0);
 }
 
 Softphone *FromCore(LinphoneCore *core) {
@@ -202,7 +210,15 @@ bool Softphone::Open() {
   linphone_core_set_use_info_for_dtmf(core_, FALSE);
   linphone_core_set_ring(core_, nullptr);  // the client rings itself
   linphone_core_set_audio_port(core_, -1);
-  if (!HasSoundCard()) linphone_core_set_use_files(core_, TRUE);
+  if (!HasSoundCard()) {
+    linphone_core_set_use_files(core_, TRUE);
+    linphone_core_set_play_file(core_, nullptr);  // silence
+  }
+  LinphoneVideoActivationPolicy *video = linphone_factory_create_video_activation_policy(factory);
+  linphone_video_activation_policy_set_automatically_initiate(video, FALSE);
+  linphone_video_activation_policy_set_automatically_accept(video, FALSE);
+  linphone_core_set_video_activation_policy(core_, video);
+  linphone_video_activation_policy_unref(video);
 
   LinphoneTransports *tr = linphone_factory_create_transports(factory);
   linphone_transports_set_udp_port(tr, LocalSipPort());
