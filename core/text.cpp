@@ -3,6 +3,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <algorithm>
 #else
 #include <cerrno>
 #include <iconv.h>
@@ -12,11 +14,37 @@ namespace text {
 namespace {
 
 #ifdef _WIN32
-std::wstring Widen(std::string_view s, UINT cp) {
+// Decodes `s` from code page `cp`. A byte sequence the code page rejects is
+// replaced by `bad` and stepped over one byte at a time, as the iconv branch
+// does, so both systems give the same text for the same broken input.
+std::wstring Widen(std::string_view s, UINT cp, wchar_t bad) {
     if (s.empty()) return {};
-    int n = MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    if (n > 0) {
+        std::wstring w(static_cast<size_t>(n), L'\0');
+        MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, s.data(), static_cast<int>(s.size()), w.data(), n);
+        return w;
+    }
+    std::wstring w;
+    size_t i = 0;
+    while (i < s.size()) {
+        const unsigned char b = static_cast<unsigned char>(s[i]);
+        size_t len = 1;
+        if (cp == CP_UTF8)
+            len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        else if (IsDBCSLeadByteEx(cp, b))
+            len = 2;
+        len = std::min(len, s.size() - i);
+        wchar_t out[2];
+        int k = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, s.data() + i, static_cast<int>(len), out, 2);
+        if (k > 0) {
+            w.append(out, static_cast<size_t>(k));
+            i += len;
+        } else {
+            w += bad;
+            ++i;
+        }
+    }
     return w;
 }
 std::string Narrow(std::wstring_view w, UINT cp) {
@@ -64,7 +92,7 @@ std::string Convert(std::string_view in, const char* to, const char* from, std::
 
 Ansi FromUtf8(std::string_view utf8) {
 #ifdef _WIN32
-    return Narrow(Widen(utf8, CP_UTF8), 936);
+    return Narrow(Widen(utf8, CP_UTF8, L'?'), 936);
 #else
     return Convert(utf8, "CP936//TRANSLIT", "UTF-8", "?");
 #endif
@@ -72,7 +100,7 @@ Ansi FromUtf8(std::string_view utf8) {
 
 std::string ToUtf8(std::string_view ansi) {
 #ifdef _WIN32
-    return Narrow(Widen(ansi, 936), CP_UTF8);
+    return Narrow(Widen(ansi, 936, L'\xFFFD'), CP_UTF8);
 #else
     return Convert(ansi, "UTF-8", "CP936", "\xEF\xBF\xBD");
 #endif
@@ -89,7 +117,7 @@ Ansi FromUtf16(std::u16string_view utf16) {
 
 std::u16string ToUtf16(std::string_view ansi) {
 #ifdef _WIN32
-    std::wstring w = Widen(ansi, 936);
+    std::wstring w = Widen(ansi, 936, L'\xFFFD');
     return std::u16string(w.begin(), w.end());
 #else
     std::string b = Convert(ansi, "UTF-16LE", "CP936", "\xFD\xFF");

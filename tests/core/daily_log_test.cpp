@@ -73,6 +73,9 @@ TEST_F(DailyLog, LogFolderReplacedByAFileKeepsTheBufferSilently) {
 TEST_F(DailyLog, UncreatableFolderShowsTheReasonAndKeepsTheLines) {
     // A working folder that was removed under the program: nothing can be
     // created in it, whatever the user's rights.
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows does not let a process's working folder be removed";
+#endif
     std::filesystem::create_directories(desk.dir / "gone");
     std::filesystem::current_path(desk.dir / "gone");
     std::filesystem::remove(desk.dir / "gone");
