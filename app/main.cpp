@@ -23,9 +23,12 @@ int main(int argc, char* argv[]) {
     // The browser engine refuses to start as root unless its sandbox is off.
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
 
+    // The embedded browser shares its GL context with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // The application title. No display name: Qt would append it to every
+    // window caption, and the main window's caption is exact.
     QApplication::setApplicationName("RaveloZent");
-    QApplication::setApplicationDisplayName("RaveloZent");
     QApplication::setQuitOnLastWindowClosed(false);  // the tray keeps the program alive
     platform::InstallQtPlatform();
 
@@ -33,6 +36,7 @@ int main(int argc, char* argv[]) {
     frmCall = new TfrmCall;
     frmLogin = new TfrmLogin;
     frmMessage = new TfrmMessage;
+    frmMain->show();  // the main form is shown once the windows exist
 
     // A session that ends (SIGTERM, SIGINT) stops the loop like the exit command.
     std::signal(SIGTERM, OnTerminate);

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The status display: every 200 ms the window is redrawn from Call_Status alone.
+#include <QLabel>
+#include <QToolButton>
+
+#include "app/main_window.h"
+#include "core/shared_state.h"
+#include "platform/qt/qt_text.h"
+
+StatusRow StatusRowFor(int callStatus) {
+    switch (callStatus) {
+    case -1: return {"未登录", false};
+    case 0: return {"空闲待机", true};
+    case 1: return {"正在呼叫...", false};
+    case 2: return {"等待接听...", false};
+    case 3: return {"拨打通话中...", false};
+    case 4: return {"接听通话中...", false};
+    case 5: return {"线路1呼入", false};
+    default: return {"未知状态码", false};
+    }
+}
+
+namespace {
+// "on": usable and seen; "off": neither.
+void Switch(QWidget* w, bool on) {
+    w->setEnabled(on);
+    w->setVisible(on);
+}
+}  // namespace
+
+void TfrmMain::ShowCall_Status_TimerTimer() {
+    const int code = Call_Status;  // read once: an engine event may change it meanwhile
+    const StatusRow row = StatusRowFor(code);
+    StatusTip = text::ZH(row.tip);
+    ImageFree->setVisible(row.idlePicture);
+    ImageBusy->setVisible(!row.idlePicture);
+    if (code == -1) {
+        spbAnswer->setEnabled(false);  // stays where it is, but cannot be pressed
+        Switch(spbHanpCall, false);
+        spbBridgeCall->setEnabled(false);
+    } else if (code == 0) {
+        Switch(spbAnswer, true);
+        Switch(spbHanpCall, false);
+        spbBridgeCall->setEnabled(true);
+    } else if (code >= 1 && code <= 5) {
+        Switch(spbAnswer, false);
+        Switch(spbHanpCall, true);
+    } else {
+        Switch(spbAnswer, true);
+        Switch(spbHanpCall, false);
+    }
+    Tips->setText(QFromAnsi(" " + StatusTip));
+    UpdateTrayIcon(TrayMode::modify);
+}
