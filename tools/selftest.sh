@@ -8,18 +8,30 @@
 # Exit 0 when every check passed, 1 otherwise. Bounded well under a minute.
 set -u
 
+# One bound for the whole run; the watchdog signals the whole process group,
+# so sipp runs and the stand-in's processes end with it.
+if [ -z "${SELFTEST_BOUNDED:-}" ]; then
+  SELFTEST_BOUNDED=1 timeout -k 5 "${SELFTEST_LIMIT:-55}" bash "$0" "$@"
+  [ $? -eq 0 ] && exit 0
+  exit 1
+fi
+# The signal may land inside a command whose output goes to /dev/null, so
+# the report uses a copy of the real stdout.
+exec 3>&1
+trap 'echo "FAIL selftest timed out" >&3; failures=$((failures + 1)); exit 1' TERM INT
+
 TOOLS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 export RUNDIR="${SELFTEST_RUNDIR:-$(mktemp -d /tmp/ravelo-selftest.XXXXXX)}"
-# Ports of their own, so a running demo stand-in or a parallel test run does
-# not collide with this one.
+# Ports of their own, away from the demo stand-in's and from the ranges the
+# engine tests use (15060+, 17000+, 25060+).
 export SIP_IP=127.0.0.1 SIP_DOMAIN=127.0.0.1
-export WEB_PORT="${SELFTEST_WEB_PORT:-28080}"
-export SIP_PORT="${SELFTEST_SIP_PORT:-25060}"
-export PEER_PORT="${SELFTEST_PEER_PORT:-25070}"
-export PEER_MEDIA_PORT="${SELFTEST_PEER_MEDIA_PORT:-26000}"
+export WEB_PORT="${SELFTEST_WEB_PORT:-38080}"
+export SIP_PORT="${SELFTEST_SIP_PORT:-35160}"
+export PEER_PORT="${SELFTEST_PEER_PORT:-35170}"
+export PEER_MEDIA_PORT="${SELFTEST_PEER_MEDIA_PORT:-36000}"
 export HOLD_MS=2000
 export ACCOUNTS="13800138000:123456 13900139000:654321"
-INBOX_PORT="${SELFTEST_INBOX_PORT:-25090}"
+INBOX_PORT="${SELFTEST_INBOX_PORT:-35190}"
 ACCOUNT=13800138000
 PASSWORD=123456
 PEER=10086110001
@@ -37,13 +49,27 @@ check() { # description command...
 }
 
 cleanup() {
-  [ -n "${inbox_pid:-}" ] && kill "$inbox_pid" 2>/dev/null
+  [ -n "${current_pgid:-}" ] && kill -TERM -- "-$current_pgid" 2>/dev/null
+  [ -n "${inbox_pid:-}" ] && kill -TERM -- "-$inbox_pid" 2>/dev/null
   "$TOOLS/standin.sh" stop >/dev/null 2>&1
   if [ $failures -eq 0 ] && [ -z "${SELFTEST_RUNDIR:-}" ]; then
     rm -rf "$RUNDIR"
   fi
 }
 trap cleanup EXIT
+
+# Runs a command in a process group of its own and waits for it in a way the
+# watchdog's signal interrupts; cleanup then ends the whole group.
+current_pgid=
+run_bounded() {
+  local rc
+  setsid "$@" </dev/null &
+  current_pgid=$!
+  wait "$current_pgid"
+  rc=$?
+  current_pgid=
+  return $rc
+}
 
 get() { curl -s --max-time 5 "$WEB$1"; }
 get_gbk() { get "$1" | iconv -f GBK -t UTF-8; }
@@ -52,9 +78,9 @@ get_gbk() { get "$1" | iconv -f GBK -t UTF-8; }
 sipp_run() { # name scenario args...
   local name="$1" scenario="$2"
   shift 2
-  timeout 25 sipp "$SIP" -sf "$TOOLS/sip/$scenario" -i "$SIP_IP" -m 1 -nostdin \
-    -timeout 20s -timeout_error -trace_msg -message_file "$RUNDIR/test_$name.log" \
-    "$@" </dev/null >/dev/null 2>>"$RUNDIR/test_$name.err"
+  run_bounded timeout 15 sipp "$SIP" -sf "$TOOLS/sip/$scenario" -i "$SIP_IP" -m 1 -nostdin \
+    -timeout 12s -timeout_error -trace_msg -message_file "$RUNDIR/test_$name.log" \
+    "$@" >/dev/null 2>>"$RUNDIR/test_$name.err"
 }
 
 if ! "$TOOLS/standin.sh" start; then
@@ -100,8 +126,8 @@ check "registration with a wrong password is challenged again" \
 
 # The account's contact: a sipp inbox taking the peer's echo, one message and
 # one call from the service side.
-timeout 30 sipp -sf "$TOOLS/sip/test_inbox.xml" -i "$SIP_IP" -p "$INBOX_PORT" \
-  -mi "$SIP_IP" -mp 27020 -m 3 -nostdin \
+setsid timeout 30 sipp -sf "$TOOLS/sip/test_inbox.xml" -i "$SIP_IP" -p "$INBOX_PORT" \
+  -mi "$SIP_IP" -mp 37020 -m 3 -nostdin \
   -timeout 25s -timeout_error -trace_msg -message_file "$RUNDIR/test_inbox.log" \
   </dev/null >/dev/null 2>>"$RUNDIR/test_inbox.err" &
 inbox_pid=$!
@@ -111,17 +137,17 @@ check "digest registration accepted" \
   -key contact "$SIP_IP:$INBOX_PORT" -key expires 120
 check "call to $PEER answered, peer hangs up" \
   sipp_run call test_call.xml -s "$ACCOUNT" -au "$ACCOUNT" -ap "$PASSWORD" \
-  -mi "$SIP_IP" -mp 27000 -key callee "$PEER"
+  -mi "$SIP_IP" -mp 37000 -key callee "$PEER"
 check "call to $BUSY is busy (486)" \
   sipp_run busy test_busy.xml -s "$ACCOUNT" -au "$ACCOUNT" -ap "$PASSWORD" \
-  -mi "$SIP_IP" -mp 27010 -key callee "$BUSY"
+  -mi "$SIP_IP" -mp 37010 -key callee "$BUSY"
 check "message to the peer accepted after proxy authentication" \
   sipp_run message test_message.xml -s "$ACCOUNT" -au "$ACCOUNT" -ap "$PASSWORD" \
   -key peer "$PEER" -key text "你好"
 check "send_message.sh delivers to the registered account" \
-  "$TOOLS/send_message.sh" "$ACCOUNT" "测试短信 Ravelo"
+  run_bounded "$TOOLS/send_message.sh" "$ACCOUNT" "测试短信 Ravelo"
 check "call_client.sh rings the registered account, answered" \
-  "$TOOLS/call_client.sh" "$ACCOUNT" 1
+  run_bounded "$TOOLS/call_client.sh" "$ACCOUNT" 1
 
 wait "$inbox_pid"
 inbox_rc=$?
@@ -135,9 +161,9 @@ check "unregistration accepted" \
   sipp_run unregister test_register.xml -s "$ACCOUNT" -au "$ACCOUNT" -ap "$PASSWORD" \
   -key contact "$SIP_IP:$INBOX_PORT" -key expires 0
 check "send_message.sh fails once the account is gone" \
-  bash -c '! "$1" "$2" "again" 2>/dev/null' _ "$TOOLS/send_message.sh" "$ACCOUNT"
+  run_bounded bash -c '! "$1" "$2" "again" 2>/dev/null' _ "$TOOLS/send_message.sh" "$ACCOUNT"
 check "call_client.sh reports an unregistered account as not answered" \
-  bash -c '"$1" "$2" 1 2>&1 | grep -q "480"' _ "$TOOLS/call_client.sh" "$ACCOUNT"
+  run_bounded bash -c '"$1" "$2" 1 2>&1 | grep -q "480"' _ "$TOOLS/call_client.sh" "$ACCOUNT"
 
 "$TOOLS/standin.sh" stop >/dev/null 2>&1
 check "everything stopped" bash -c '! "$1" status >/dev/null' _ "$TOOLS/standin.sh"
