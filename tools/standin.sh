@@ -100,15 +100,16 @@ users_block() {
 render_configs() {
   local users
   users="$(users_block)" || return 1
-  USERS="$users" python3 - "$TOOLS/sip/kamailio.cfg.in" "$RUNDIR/kamailio.cfg" \
-      "$TOOLS/sip/peer_uas.xml.in" "$RUNDIR/peer_uas.xml" <<EOF || return 1
+  # Values travel in the environment, so no quoting of theirs can break the
+  # substitution.
+  R_SIP_IP="$SIP_IP" R_SIP_PORT="$SIP_PORT" R_SIP_DOMAIN="$SIP_DOMAIN" \
+  R_PEER_ADDR="$SIP_IP:$PEER_PORT" R_PEER_PREFIX="$PEER_PREFIX" \
+  R_BUSY_NUMBER="$BUSY_NUMBER" R_MODULES="$KAMAILIO_MODULES" R_AUDIO="$AUDIO" \
+  R_HOLD_MS="$HOLD_MS" R_USERS="$users" \
+  python3 - "$TOOLS/sip/kamailio.cfg.in" "$RUNDIR/kamailio.cfg" \
+      "$TOOLS/sip/peer_uas.xml.in" "$RUNDIR/peer_uas.xml" <<'EOF' || return 1
 import os, sys
-values = {
-    "SIP_IP": "$SIP_IP", "SIP_PORT": "$SIP_PORT", "SIP_DOMAIN": "$SIP_DOMAIN",
-    "PEER_ADDR": "$SIP_IP:$PEER_PORT", "PEER_PREFIX": "$PEER_PREFIX",
-    "BUSY_NUMBER": "$BUSY_NUMBER", "MODULES": "$KAMAILIO_MODULES",
-    "AUDIO": "$AUDIO", "HOLD_MS": "$HOLD_MS", "USERS": os.environ["USERS"],
-}
+values = {k[2:]: v for k, v in os.environ.items() if k.startswith("R_")}
 args = sys.argv[1:]
 for src, dst in zip(args[0::2], args[1::2]):
     text = open(src, encoding="utf-8").read()
