@@ -17,13 +17,25 @@
 #include "platform/executable.h"
 #include "service_addresses.h"
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace {
 
 constexpr const char* kSection = "LoadInfo";
 
 bool FileExists(const std::string& path) {
+#ifdef _WIN32
+    // The path is in the ANSI code page, as GetModuleFileNameA gives it;
+    // std::filesystem would read a narrow path in another encoding.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec);
+#endif
 }
 
 // Keys are matched without regard to case; values are ANSI bytes as stored.
@@ -39,6 +51,17 @@ bool ReadIni(const std::string& path, CSimpleIniA& ini) {
 bool WriteIni(const std::string& path, const CSimpleIniA& ini) {
     std::string data;
     if (ini.Save(data) < 0) return false;
+#ifndef _WIN32
+    // SimpleIni ends lines with the system's own line end; Info.ini keeps the
+    // Windows one everywhere, so both builds write the same bytes.
+    std::string crlf;
+    crlf.reserve(data.size() + data.size() / 16);
+    for (char c : data) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    data.swap(crlf);
+#endif
     const std::string tmp = path + ".tmp";
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
@@ -50,13 +73,15 @@ bool WriteIni(const std::string& path, const CSimpleIniA& ini) {
             return false;
         }
     }
+#ifdef _WIN32
+    const bool moved = MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
     std::error_code ec;
     std::filesystem::rename(tmp, path, ec);
-    if (ec) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    const bool moved = !ec;
+#endif
+    if (!moved) std::remove(tmp.c_str());
+    return moved;
 }
 
 Ansi Value(const CSimpleIniA& ini, const char* key, const char* def) {

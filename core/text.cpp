@@ -47,17 +47,36 @@ std::wstring Widen(std::string_view s, UINT cp, wchar_t bad) {
     }
     return w;
 }
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 std::string Narrow(std::wstring_view w, UINT cp) {
     if (w.empty()) return {};
+    // Code page 936 has nothing outside the BMP: a surrogate pair becomes one
+    // "?", as with iconv, not one per half.
+    std::wstring folded;
+    if (cp != CP_UTF8) {
+        for (size_t i = 0; i < w.size(); ++i) {
+            if (IsHighSurrogate(w[i]) && i + 1 < w.size() && IsLowSurrogate(w[i + 1])) {
+                folded += L'?';
+                ++i;
+            } else {
+                folded += w[i];
+            }
+        }
+        w = folded;
+    }
     int n = WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
     std::string s(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
     return s;
 }
 #else
-// Converts with iconv; an input byte sequence the source charset rejects is
-// replaced by `bad` and skipped (one byte at a time), so no input is fatal.
-std::string Convert(std::string_view in, const char* to, const char* from, std::string_view bad) {
+// Converts with iconv; an input unit the source charset rejects is replaced
+// by `bad` and skipped (`unit` bytes at a time: 2 for UTF-16, so a lone
+// surrogate does not shift the rest of the text), so no input is fatal.
+std::string Convert(std::string_view in, const char* to, const char* from, std::string_view bad,
+                    size_t unit = 1) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
     std::string out;
@@ -74,8 +93,9 @@ std::string Convert(std::string_view in, const char* to, const char* from, std::
             if (errno == E2BIG) continue;
             // EILSEQ, or EINVAL for a truncated tail: mark it and step over one byte.
             out.append(bad);
-            ++src;
-            --left;
+            const size_t step = left < unit ? left : unit;
+            src += step;
+            left -= step;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
@@ -111,7 +131,7 @@ Ansi FromUtf16(std::u16string_view utf16) {
     return Narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(utf16.data()), utf16.size()), 936);
 #else
     std::string_view bytes(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
-    return Convert(bytes, "CP936//TRANSLIT", "UTF-16LE", "?");
+    return Convert(bytes, "CP936//TRANSLIT", "UTF-16LE", "?", 2);
 #endif
 }
 
