@@ -25,6 +25,7 @@
 #include <exception>
 
 #include "app/artwork.h"
+#include "app/taskbar.h"
 #include "core/daily_log.h"
 #include "core/form_registry.h"
 #include "core/settings.h"
@@ -76,6 +77,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     StatusPanel0->setFixedWidth(200);
     StatusPanel1 = new QLabel(StatusBar);
     StatusPanel1->setFixedWidth(300);
+    for (QLabel* panel : {StatusPanel0, StatusPanel1}) panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StatusBar->addWidget(StatusPanel0);
     StatusBar->addWidget(StatusPanel1);
 
@@ -334,6 +336,9 @@ void TfrmMain::FormCreate() {
     step([this] { ApplyGeometry(); });
     step([] { Call_Status = -1; });
     step([this] { Timer_bill->stop(); });
+    // The start-up lines reach the disk as soon as the loop runs, not only
+    // with the first regular flush five seconds later.
+    QTimer::singleShot(0, this, &TfrmMain::Save_logTimerTimer);
 }
 
 void TfrmMain::SelectLineType() {
@@ -370,6 +375,11 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
         if (e->type() == QEvent::FocusOut) PhoneNumExit();
     }
     return QWidget::eventFilter(watched, e);
+}
+
+void TfrmMain::showEvent(QShowEvent* e) {
+    KeepOffTaskbar(this);  // before the window is mapped
+    QWidget::showEvent(e);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* e) {

@@ -138,6 +138,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;  // FormClose
+    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
