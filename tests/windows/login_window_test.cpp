@@ -230,4 +230,21 @@ TEST_F(LoginWindowTest, LinkTurnsRedOnHoverAndStaysRed) {
     EXPECT_TRUE(login.Label_Active->styleSheet().contains("#ff0000"));
 }
 
+TEST_F(LoginWindowTest, DraggingTheBackgroundMovesTheWindow) {
+    login.show();
+    login.move(100, 100);
+    const QPoint start = login.pos();
+    auto send = [this](QEvent::Type type, QPoint global, Qt::MouseButtons buttons) {
+        const QPointF local = login.Image_login->mapFromGlobal(QPointF(global));
+        QMouseEvent e(type, local, local, QPointF(global), Qt::LeftButton, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(login.Image_login, &e);
+    };
+    send(QEvent::MouseButtonPress, start + QPoint(10, 10), Qt::LeftButton);
+    send(QEvent::MouseMove, start + QPoint(50, 30), Qt::LeftButton);
+    EXPECT_EQ(login.pos(), start + QPoint(40, 20));
+    send(QEvent::MouseButtonRelease, start + QPoint(50, 30), Qt::NoButton);
+    send(QEvent::MouseMove, start + QPoint(90, 90), Qt::NoButton);  // released: no longer follows
+    EXPECT_EQ(login.pos(), start + QPoint(40, 20));
+}
+
 }  // namespace
