@@ -3,6 +3,10 @@
 # so std::thread works). Use with -DRAVELO_BUILD_CLIENT=OFF: core/, net/,
 # platform/ and their tests. The programs are linked statically, so they run
 # under Wine (or on Windows) without MinGW's DLLs beside them.
+#   cmake -G Ninja -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
+#         -DRAVELO_BUILD_CLIENT=OFF
+#   ninja -C build-win core_tests net_tests win_tests
+#   scripts/wine-tests.sh build-win build/tests/win/parity_tests
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
