@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Application entry: the four windows in their order, then the message loop.
 #include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
 #include <QTimer>
 
 #include <atomic>
@@ -30,6 +32,12 @@ int main(int argc, char* argv[]) {
     // window caption, and the main window's caption is exact.
     QApplication::setApplicationName("RaveloZent");
     QApplication::setQuitOnLastWindowClosed(false);  // the tray keeps the program alive
+    // The windows ask for 宋体; where it is missing, Simplified Chinese shapes
+    // of the CJK face stand in (the fallback would pick Japanese ones).
+    if (!QFontDatabase::families().contains(QString::fromUtf8("宋体"))) {
+        QFont::insertSubstitution(QString::fromUtf8("宋体"), "Noto Sans CJK SC");
+        QFont::insertSubstitution("SimSun", "Noto Sans CJK SC");
+    }
     platform::InstallQtPlatform();
 
     frmMain = new TfrmMain;

@@ -334,6 +334,7 @@ void TfrmMain::FormCreate() {
         CppWebBrowser->load(QUrl(QFromAnsi(startPage_)));
     });
     step([this] { ApplyGeometry(); });
+    step([this] { WriteStartupLog(); });
     step([] { Call_Status = -1; });
     step([this] { Timer_bill->stop(); });
     // The start-up lines reach the disk as soon as the loop runs, not only
@@ -354,17 +355,19 @@ void TfrmMain::SelectLineType() {
 
 void TfrmMain::ApplyGeometry() {
     QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    const QSize screenSize = s ? s->geometry().size() : QSize(1024, 768);
-    const WindowGeometry g = MainWindowGeometry(screenSize.width(), screenSize.height());
-    resize(g.width, g.height);
-    move(g.left, g.top);
+    screenSize_ = s ? s->geometry().size() : QSize(1024, 768);
+    placed_ = MainWindowGeometry(screenSize_.width(), screenSize_.height());
+    resize(placed_.width, placed_.height);
+    move(placed_.left, placed_.top);
+}
 
+void TfrmMain::WriteStartupLog() {
     ClearLogBuffer();
     WriteLog("");
     WriteLog(ZH("正在启动Ravelo..."));
-    WriteLog(ZH("屏幕分辨率：") + std::to_string(screenSize.width()) + "x" + std::to_string(screenSize.height()));
-    WriteLog(ZH("Ravelo像素：") + std::to_string(g.width) + "x" + std::to_string(g.height) +
-             " Top =" + std::to_string(g.top));
+    WriteLog(ZH("屏幕分辨率：") + std::to_string(screenSize_.width()) + "x" + std::to_string(screenSize_.height()));
+    WriteLog(ZH("Ravelo像素：") + std::to_string(width()) + "x" + std::to_string(height()) +
+             " Top =" + std::to_string(y()));
     WriteLog(ZH("用户上网类型：") + sADSL_Type);
 }
 

@@ -3,6 +3,7 @@
 // It is the application's main form; closing it only hides it, and the
 // program ends through the exit command of the popup menu.
 #pragma once
+#include <QSize>
 #include <QWidget>
 
 #include "app/window_geometry.h"
@@ -149,12 +150,15 @@ private:
     void PlaceLeftBottom();
     void SelectLineType();
     void ApplyGeometry();
+    void WriteStartupLog();
     void ShowLoginWindowAgain();
 
     QWidget* leftTop_ = nullptr;
     QWidget* phoneEdit_ = nullptr;  // PhoneNum's text box, for its focus handlers  // ImageBusy, ImageFree and Tips stacked at the top
     QSystemTrayIcon* tray_ = nullptr;
     text::Ansi startPage_;
+    QSize screenSize_;
+    WindowGeometry placed_;
 };
 
 extern TfrmMain* frmMain;
