@@ -263,7 +263,8 @@ void Softphone::Close() {
     linphone_core_terminate_all_calls(core_);
     IterateFor(kCloseLimit, &Softphone::NoLines);
   }
-  if (account_ && linphone_proxy_config_get_state(account_) == LinphoneRegistrationOk) {
+  if (account_ && !account_stopped_ &&
+      linphone_proxy_config_get_state(account_) == LinphoneRegistrationOk) {
     linphone_proxy_config_edit(account_);
     linphone_proxy_config_enable_register(account_, FALSE);
     linphone_proxy_config_done(account_);
@@ -286,6 +287,12 @@ void Softphone::Close() {
 void Softphone::Tick() {
   if (!core_) return;
   linphone_core_iterate(core_);
+  if (account_refused_ && account_ && !account_stopped_) {
+    account_stopped_ = true;  // its further state changes are not attempts
+    linphone_proxy_config_edit(account_);
+    linphone_proxy_config_enable_register(account_, FALSE);
+    linphone_proxy_config_done(account_);
+  }
   auto now = std::chrono::steady_clock::now();
   if (now >= next_levels_) {
     next_levels_ = now + kLevelPeriod;
@@ -356,12 +363,15 @@ void Softphone::Register(const std::string &server, const std::string &user,
   std::string host;
   int port = 0;
   const std::string auth = authuser.empty() ? user : authuser;
-  if (account_ && linphone_proxy_config_get_state(account_) != LinphoneRegistrationProgress &&
+  if (account_ && !account_refused_ &&
+      linphone_proxy_config_get_state(account_) != LinphoneRegistrationProgress &&
       ParseServer(server, &host, &port) && host == reg_host_ && port == reg_port_ &&
       user == reg_user_ && password == reg_password_ && auth == reg_authuser_) {
     linphone_proxy_config_refresh_register(account_);
     return;
   }
+  account_refused_ = false;
+  account_stopped_ = false;
   if (account_) {
     LinphoneProxyConfig *old = account_;
     account_ = nullptr;  // its further events belong to no attempt of ours
@@ -524,11 +534,19 @@ void Softphone::OnMessage(LinphoneCore *core, LinphoneChatRoom *, LinphoneChatMe
 }
 
 void Softphone::HandleRegistration(LinphoneProxyConfig *cfg, LinphoneRegistrationState state) {
-  if (!account_ || cfg != account_) return;
+  if (!account_ || cfg != account_ || account_stopped_) return;
   switch (state) {
     case LinphoneRegistrationOk: ReportRegistration(200); break;
     case LinphoneRegistrationCleared: ReportRegistration(201); break;
-    case LinphoneRegistrationFailed: ReportRegistration(FailureCode(cfg)); break;
+    case LinphoneRegistrationFailed: {
+      const int code = FailureCode(cfg);
+      // A refused account stays refused: the stack would retry it every
+      // minute and each retry would reach the user as a new refusal. Only a
+      // server that does not answer is tried again.
+      if (code != 408) account_refused_ = true;
+      ReportRegistration(code);
+      break;
+    }
     default: break;
   }
 }

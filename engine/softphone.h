@@ -83,6 +83,8 @@ class Softphone {
   LinphoneCoreCbs *cbs_ = nullptr;
   std::string data_dir_;
   LinphoneProxyConfig *account_ = nullptr;  // owned by the core
+  bool account_refused_ = false;  // refused for good: stop registering it
+  bool account_stopped_ = false;  // registering stopped; events ignored
   std::string reg_host_, reg_user_, reg_password_, reg_authuser_;
   int reg_port_ = 0;
   std::map<LinphoneCall *, Line> lines_;  // calls are ref'd while listed

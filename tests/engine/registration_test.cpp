@@ -46,6 +46,19 @@ TEST_F(RegistrationTest, WrongPasswordGives401AfterTheChallenge) {
       << "the engine gave up without answering the challenge";
 }
 
+TEST_F(RegistrationTest, AfterARefusalTheNextRegistrationIsANewAttempt) {
+  UseSlot(11);
+  ASSERT_TRUE(StartPeer("reg_digest.xml", SippPort()));
+  SphSipReg(Server().c_str(), kUser, "wrong", kUser);
+  EXPECT_EQ(WaitForReg().number, 403);
+  UseSlot(11);
+  SphSipReg(Server().c_str(), kUser, kPassword, kUser);
+  EXPECT_EQ(WaitForReg().number, 200);
+  UseSlot(11);
+  SphSipReg(Server().c_str(), kUser, kPassword, kUser);  // same account again: refreshed
+  EXPECT_EQ(WaitForReg().number, 200);
+}
+
 TEST_F(RegistrationTest, RefusalsGiveTheirStatusCodes) {
   const struct { const char *scenario; int code; int slot; } cases[] = {
       {"reg_403.xml", 403, 4}, {"reg_404.xml", 404, 5}};
