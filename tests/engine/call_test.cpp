@@ -164,3 +164,41 @@ TEST_F(OutgoingCallTest, OperationsOnUnknownLinesAreIgnored) {
 }
 
 }  // namespace
+
+namespace {
+
+class CodecOrderTest : public EngineTest {
+ protected:
+  // The audio part of the engine's offer, as the called party saw it.
+  std::string OfferedSdp(SippPeer *peer) {
+    RegisterOk();
+    const int line = SphSiMakeCall("13912345678");
+    EXPECT_GE(line, 0);
+    EXPECT_EQ(WaitForCall(line, "callend").kind, "call");
+    std::string trace = peer->Messages();
+    size_t m = trace.find("m=audio");
+    return m == std::string::npos ? std::string() : trace.substr(m, trace.find("\r\n\r\n", m) - m);
+  }
+};
+
+TEST_F(CodecOrderTest, NamedCodecsAreOfferedInTheirOrderAndNoOthers) {
+  UseSlot(30);  // the client's order, with ILBC that the stack lacks
+  SippPeer *peer = StartPeer("uas_busy.xml", SippPort());
+  ASSERT_TRUE(peer);
+  std::string sdp = OfferedSdp(peer);
+  // speex/8000 (dynamic), G729 18, GSM 3, PCMA 8, G722 9, then telephone events
+  ASSERT_EQ(sdp.find("RTP/AVP 96 18 3 8 9 97\r"), sdp.find("RTP/AVP")) << sdp;
+  EXPECT_NE(sdp.find("a=rtpmap:96 speex/8000"), std::string::npos) << sdp;
+  EXPECT_NE(sdp.find("a=rtpmap:97 telephone-event/8000"), std::string::npos) << sdp;
+}
+
+TEST_F(CodecOrderTest, OnlyUnknownNamesLeaveTheCodecsAsTheyWere) {
+  UseSlot(31);
+  SphSetAudioCode("ILBC/8000", "NOPE/8000", "", nullptr, "PCMA/44100", "X");
+  SippPeer *peer = StartPeer("uas_busy.xml", SippPort());
+  ASSERT_TRUE(peer);
+  std::string sdp = OfferedSdp(peer);
+  EXPECT_NE(sdp.find("RTP/AVP 96 18 3 8 9 97\r"), std::string::npos) << sdp;
+}
+
+}  // namespace
