@@ -315,6 +315,9 @@ void TfrmMain::FormCreate() {
         } catch (const std::exception& e) {
             if (!reported) platform::dialogs().ShowMessage(e.what());
             reported = true;
+        } catch (...) {
+            if (!reported) platform::dialogs().ShowMessage(ZH("启动异常"));
+            reported = true;
         }
     };
 
