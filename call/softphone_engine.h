@@ -11,6 +11,11 @@
 // texts they receive are valid only during the call. A callback may be set or
 // replaced at any time, also before or after SphSipReg; a null pointer turns it
 // off.
+//
+// The engine listens for SIP on UDP only, on a random free local port, or on
+// the port named by the environment variable ZENT_SOFTPHONE_SIP_PORT. It keeps
+// its working files in a temporary folder of its own, removed by SphSipDestory;
+// without a sound card it runs on silence.
 #ifndef RAVELO_CALL_SOFTPHONE_ENGINE_H
 #define RAVELO_CALL_SOFTPHONE_ENGINE_H
 

@@ -168,9 +168,11 @@ bool Softphone::Open() {
   data_dir_ = MakeDataDir();
   if (data_dir_.empty()) return false;
   LinphoneFactory *factory = linphone_factory_get();
-  linphone_factory_set_data_dir(factory, data_dir_.c_str());
-  linphone_factory_set_config_dir(factory, data_dir_.c_str());
-  linphone_factory_set_download_dir(factory, data_dir_.c_str());
+  // The stack appends file names to these without a separator.
+  const std::string dir = data_dir_ + "/";
+  linphone_factory_set_data_dir(factory, dir.c_str());
+  linphone_factory_set_config_dir(factory, dir.c_str());
+  linphone_factory_set_download_dir(factory, dir.c_str());
 
   cbs_ = linphone_factory_create_core_cbs(factory);
   linphone_core_cbs_set_user_data(cbs_, this);
