@@ -173,6 +173,10 @@ bool Softphone::Open() {
   linphone_factory_set_data_dir(factory, dir.c_str());
   linphone_factory_set_config_dir(factory, dir.c_str());
   linphone_factory_set_download_dir(factory, dir.c_str());
+  // No media plugins: the system's plugin folder holds a video plugin built
+  // on another Qt major version, which aborts a Qt 6 host process when
+  // loaded. The engine needs none of them (audio codecs are built in).
+  linphone_factory_set_msplugins_dir(factory, dir.c_str());
 
   cbs_ = linphone_factory_create_core_cbs(factory);
   linphone_core_cbs_set_user_data(cbs_, this);
