@@ -1,0 +1,77 @@
+# Shared by the demo and the binary end-to-end test: the stand-in service, a
+# virtual display, the client with a prepared Info.ini. Source it; it sets
+# ROOT and BUILD and registers clean-up on exit.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+BUILD=${BUILD_DIR:-$ROOT/build}
+RUNDIR=${RUNDIR:-/tmp/ravelo-standin-$$}
+export RUNDIR
+
+_session_pids=()
+_session_standin=0
+
+session_cleanup() {
+  local p
+  for p in "${_session_pids[@]}"; do
+    kill "$p" 2>/dev/null || true
+  done
+  for p in "${_session_pids[@]}"; do
+    wait "$p" 2>/dev/null || true
+  done
+  if [ "$_session_standin" = 1 ]; then
+    bash "$ROOT/tools/standin.sh" stop >/dev/null 2>&1 || true
+    rm -rf "$RUNDIR"
+  fi
+}
+trap session_cleanup EXIT
+
+# The web server on 127.0.0.1:8080, Kamailio on :5060 and the answering peer.
+start_standin() {
+  bash "$ROOT/tools/standin.sh" start || return 1
+  _session_standin=1
+}
+
+# A virtual display on a free number; exports DISPLAY.
+start_xvfb() {
+  local n=90
+  while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+  export DISPLAY=:$n
+  Xvfb "$DISPLAY" -screen 0 "${1:-1366x768}x24" -nolisten tcp >/dev/null 2>&1 &
+  _session_pids+=($!)
+  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && return 0; sleep 0.1; done
+  echo "Xvfb did not start" >&2
+  return 1
+}
+
+# Info.ini beside the executable with the demo account, enciphered by the
+# client's own cipher. AutoLogin 0: the login window comes up filled in.
+prepare_info_ini() {
+  "$BUILD/tools/ravelo_make_ini" "$BUILD/app" "${DEMO_ACCOUNT:-13800138000}" "${DEMO_PASSWORD:-123456}" \
+    "${DEMO_AUTOLOGIN:-0}" gmcc
+}
+
+# Starts the client in its folder (sounds and the log are relative to it);
+# its output goes to $1. Sets CLIENT_PID.
+start_client() {
+  [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+  (cd "$BUILD/app" && exec ./RaveloZent) >"$1" 2>&1 &
+  CLIENT_PID=$!
+  _session_pids=("$CLIENT_PID" "${_session_pids[@]}")
+}
+
+# Today's log file of the demo account.
+client_log() {
+  echo "$BUILD/app/log/${DEMO_ACCOUNT:-13800138000}_$(date +%Y%m%d).txt"
+}
+
+# Waits until the client's log holds $1 (grep pattern), at most $2 seconds.
+wait_for_log() {
+  local pattern=$1 limit=${2:-20} i
+  for i in $(seq $((limit * 5))); do
+    if [ -f "$(client_log)" ] && grep -q -- "$pattern" <(iconv -f GBK -t UTF-8 -c "$(client_log)"); then
+      return 0
+    fi
+    sleep 0.2
+  done
+  return 1
+}
