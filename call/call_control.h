@@ -37,10 +37,12 @@ public:
     void ReceiveMsg();
 
     // Call operations.
-    void MakeCall(const text::Ansi& number);
+    // MakeCall and SendSipMsg answer false when their checks refused the input
+    // (the user has seen the dialog), true when the engine was asked.
+    bool MakeCall(const text::Ansi& number);
     void HangUp();
     void SendDtmf(const text::Ansi& digit);
-    void SendSipMsg(const text::Ansi& number, const text::Ansi& body);
+    bool SendSipMsg(const text::Ansi& number, const text::Ansi& body);
     void DestroyEngine();
 
     QComboBox* SoundOutput;

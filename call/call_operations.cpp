@@ -30,25 +30,26 @@ bool IsNumberPiece(const text::Ansi& s) {
 
 }  // namespace
 
-void TfrmCall::MakeCall(const text::Ansi& number) {
+bool TfrmCall::MakeCall(const text::Ansi& number) {
     const text::Ansi trimmed = text::Trim(number);
     if (trimmed.empty()) {
         platform::dialogs().ShowInfoBox(ZH("请输入数字电话号码！"), ZH("系统提示"));
-        return;
+        return false;
     }
     if (number.size() < 7) {
         platform::dialogs().ShowInfoBox(
             ZH("您输入的号码") + number + ZH("不正确，手机号码前不加0，固话加区号。不能拨打10位以下的特服号。"),
             ZH("系统提示"));
-        return;
+        return false;
     }
     if (!IsNumberPiece(number.substr(0, 6)) || !IsNumberPiece(number.substr(6))) {
         platform::dialogs().ShowInfoBox(ZH("请输入数字电话号码！"), ZH("系统提示"));
-        return;
+        return false;
     }
     if (MainWindowPort* main = mainWindowPort()) main->AddPhoneHistory(trimmed);
     CallDirection = "Call_Out";
     OutCallId = SphSiMakeCall(trimmed.c_str());
+    return true;
 }
 
 void TfrmCall::HangUp() {
@@ -79,22 +80,23 @@ void TfrmCall::SendDtmf(const text::Ansi& digit) {
     if (OutCallId >= 0) SphSipSendDigit(OutCallId, digit.c_str());
 }
 
-void TfrmCall::SendSipMsg(const text::Ansi& number, const text::Ansi& body) {
+bool TfrmCall::SendSipMsg(const text::Ansi& number, const text::Ansi& body) {
     const text::Ansi trimmedNumber = text::Trim(number);
     const text::Ansi trimmedBody = text::Trim(body);
     if (trimmedNumber.empty()) {
         platform::dialogs().ShowMessage(ZH("请输入数字电话号码！"));
-        return;
+        return false;
     }
     if (number.size() < 8) {
         platform::dialogs().ShowMessage(ZH("请输入正确的号码，手机号码前不加0，固话加区号。"));
-        return;
+        return false;
     }
     if (trimmedBody.size() > 500) {
         platform::dialogs().ShowMessage(ZH("每次发送的内容只能在500字以内"));
-        return;
+        return false;
     }
     WriteLog(ZH("发送信息到 ") + number + ZH(" 内容是： ") + body);
     const text::Ansi address = "sip:86" + trimmedNumber + "@" + service::kSipDomain;
     SphSipSendMessage(address.c_str(), trimmedBody.c_str());
+    return true;
 }

@@ -140,6 +140,10 @@ void TfrmCall::AskAnswer() {
 }
 
 void TfrmCall::ReceiveMsg() {
+    // The peer's number: the sender's message key without its closing "@".
+    const text::Ansi key = MessageKey(MsgFrom);
+    const text::Ansi number = key.empty() ? key : key.substr(0, key.size() - 1);
+    WriteLog(ZH("ReceiveMsg SIP短信，来自:") + number + ZH(" 消息: ") + MsgText);
     // The message stays queued until the peer's chat window takes it.
-    WriteLog(ZH("收到信息：") + MsgFrom + " " + MsgText);
+    if (MessageWindowsPort* windows = messageWindowsPort()) windows->ShowPeerWindow(number);
 }

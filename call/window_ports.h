@@ -28,9 +28,19 @@ public:
                           bool autoRun) = 0;
 };
 
+class MessageWindowsPort {
+public:
+    virtual ~MessageWindowsPort() = default;
+    // Shows the chat window of the peer `number` (cut from the sender of the
+    // message just received), creating it when there is none.
+    virtual void ShowPeerWindow(const text::Ansi& number) = 0;
+};
+
 // Registration; nullptr unregisters. Until registered, the call control's
 // effects on that window are skipped.
 void SetMainWindowPort(MainWindowPort* p);
 void SetLoginWindowPort(LoginWindowPort* p);
+void SetMessageWindowsPort(MessageWindowsPort* p);
 MainWindowPort* mainWindowPort();
 LoginWindowPort* loginWindowPort();
+MessageWindowsPort* messageWindowsPort();

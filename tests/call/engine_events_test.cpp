@@ -188,7 +188,7 @@ TEST_F(Events, CallbacksFromAnotherThreadRunOnTheGuiThreadInOrder) {
     std::vector<text::Ansi> tails;
     for (const auto& l : lines) tails.push_back(l.substr(l.find('\t') + 1));
     const std::vector<text::Ansi> expected = {ZH("线路:1 calling"), ZH("线路:1 callring"), ZH("线路:1 callanswer"),
-                                              ZH("线路:1 callend"), ZH("收到信息：sip:8611111111@d m1")};
+                                              ZH("线路:1 callend"), ZH("ReceiveMsg SIP短信，来自:11111111 消息: m1")};
     EXPECT_EQ(tails, expected);
     EXPECT_EQ(Call_Status, 0);
     EXPECT_EQ(main.billStarts, 1);
