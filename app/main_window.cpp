@@ -108,11 +108,15 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
             [this](const QPoint& p) { PopupMenu->popup(mapToGlobal(p)); });
 
     BuildTimers();
+    ConnectWebEvents();
+    ConnectLineTypes();
     SetMainWindowPort(this);
     FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
+    delete ApplicationEvents;  // before any component goes: the hook looks at the browser
+    ApplicationEvents = nullptr;
     FormDestroy();
     if (mainWindowPort() == this) SetMainWindowPort(nullptr);
     UnregisterForm(this);
@@ -260,6 +264,7 @@ void TfrmMain::BuildWebPanel() {
     connect(spbAnswer, &QToolButton::clicked, this, &TfrmMain::spbAnswerClick);
     connect(spbHanpCall, &QToolButton::clicked, this, &TfrmMain::spbHanpCallClick);
     connect(spbLogin, &QToolButton::clicked, this, &TfrmMain::spbLoginClick);
+    connect(spbBridgeCall, &QToolButton::clicked, this, &TfrmMain::spbBridgeCallClick);
     QToolButton* keys[12] = {spb0, spb1, spb2, spb3, spb4, spb5, spb6, spb7, spb8, spb9, spb10, spb11};
     for (int i = 0; i < 12; ++i)
         connect(keys[i], &QToolButton::clicked, this, [this, i] { DialKey(i); });

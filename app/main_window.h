@@ -13,6 +13,7 @@
 
 class QAction;
 class QComboBox;
+class QEvent;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -96,6 +97,7 @@ public:
     QTimer* Save_logTimer;
     QTimer* Timer_bill;
     QTimer* Timer_Hide;
+    QObject* ApplicationEvents = nullptr;  // the application-wide message hook
 
     // The start page the hidden browser was pointed at by FormCreate.
     text::Ansi StartPageAddress() const { return startPage_; }
@@ -124,6 +126,16 @@ public:
     void DialKey(int key);
     void PhoneNumEnter();
     void PhoneNumExit();
+    // The embedded browser: its status text (a hovered link's address or a
+    // plain message) and its request for a new window.
+    void CppWebBrowserStatusTextChange(const QString& text);
+    void CppWebBrowserNewWindow2(bool& cancel);
+    // Sees every event before it is delivered; true drops it.
+    bool ApplicationEventsMessage(QObject* target, QEvent* message);
+    void spbBridgeCallClick();
+    void ADSLType_TelClick();
+    void ADSLType_UniClick();
+    void ADSLType_OthClick();
 
     bool UpdateTrayIcon(TrayMode mode);
     void RefreshTrayState();
@@ -152,6 +164,9 @@ private:
     void ApplyGeometry();
     void WriteStartupLog();
     void ShowLoginWindowAgain();
+    void ConnectWebEvents();
+    void ConnectLineTypes();
+    void ChangeLineType(const char* value, const char* notice);
 
     QWidget* leftTop_ = nullptr;
     QWidget* phoneEdit_ = nullptr;  // PhoneNum's text box, for its focus handlers  // ImageBusy, ImageFree and Tips stacked at the top

@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The service's web page talks to the client only through ordinary links:
+// hovering a call link puts its number into the number box, and opening it
+// in a new window starts the call here instead. Right clicks never reach the
+// page, so the browser's own context menu never opens.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "app/main_window.h"
+#include "core/shared_state.h"
+#include "platform/qt/qt_text.h"
+#include "platform/shell.h"
+
+using text::Ansi;
+
+namespace {
+
+const char* const kIpCallPath = "/user/ip_call.php";
+const char* const kBridgeCallPath = "/user/bridge_call.php";
+
+// The part of `s` from 1-based position p, n bytes long: empty when p lies
+// beyond the text or n < 1; a p below 1 counts as 1; n stops at the end.
+Ansi Part(const Ansi& s, long long p, long long n) {
+    if (p < 1) p = 1;
+    const long long size = static_cast<long long>(s.size());
+    if (p > size || n < 1) return {};
+    return s.substr(static_cast<std::size_t>(p - 1), static_cast<std::size_t>(std::min(n, size - p + 1)));
+}
+
+// 1-based position of the first `c` in `s`, 0 when there is none.
+long long Pos(char c, const Ansi& s) {
+    const auto at = s.find(c);
+    return at == Ansi::npos ? 0 : static_cast<long long>(at) + 1;
+}
+
+// Decimal digits only, fitting a signed 32-bit integer: the same test the
+// call operation applies to a dialled number.
+bool IsInt32Digits(const Ansi& s) {
+    if (s.empty()) return false;
+    std::int64_t v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+        if (v > INT32_MAX) return false;
+    }
+    return true;
+}
+
+// Installed on the application: sees every event before its receiver does.
+class ApplicationEventsHook final : public QObject {
+public:
+    explicit ApplicationEventsHook(TfrmMain* owner) : QObject(owner), owner_(owner) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~ApplicationEventsHook() override {
+        if (QCoreApplication::instance()) QCoreApplication::instance()->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        // The cheap test first: this runs for every event of the program.
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return owner_->ApplicationEventsMessage(watched, e);
+        default:
+            return false;
+        }
+    }
+
+private:
+    TfrmMain* owner_;
+};
+
+}  // namespace
+
+void TfrmMain::ConnectWebEvents() {
+    QWebEnginePage* page = CppWebBrowser->page();
+    connect(page, &QWebEnginePage::linkHovered, this, &TfrmMain::CppWebBrowserStatusTextChange);
+    // The engine has no status line of its own; a finished page gives the
+    // plain message a browser shows then.
+    connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (ok) CppWebBrowserStatusTextChange(QString::fromUtf8("完成"));
+    });
+    // Not opening the requested window is what cancels it. The decision runs
+    // once the engine's callback has returned, since a call or a bridge-call
+    // order may show modal dialogs.
+    connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
+        const QUrl address = request.requestedUrl();
+        QTimer::singleShot(0, this, [this, address] {
+            bool cancel = false;
+            CppWebBrowserNewWindow2(cancel);
+            if (!cancel) platform::shell().Open(AnsiFromQ(address.toString(QUrl::FullyEncoded)));
+        });
+    });
+    ApplicationEvents = new ApplicationEventsHook(this);
+}
+
+void TfrmMain::CppWebBrowserStatusTextChange(const QString& text) {
+    const Ansi s = AnsiFromQ(text);
+    if (s.empty()) return;  // the pointer left a link: keep what we have
+
+    const long long q = Pos('?', s) + 1;
+    const Ansi query = Part(s, q, static_cast<long long>(s.size()));
+    const long long l = static_cast<long long>(WebServer.size());
+    WebPagePath = Part(s, l, q - l - 1);
+
+    if (Part(s, 1, 4) != "http" && Part(s, 1, 6) != "Ravelo") StatusPanel1->setText(QFromAnsi(s));
+
+    const long long amp = Pos('&', query);
+    const Ansi rest = Part(query, amp + 1, static_cast<long long>(query.size()));
+    const long long eq = Pos('=', rest) + 1;
+    const Ansi number = Part(rest, eq, static_cast<long long>(rest.size()));
+
+    if (number.size() >= 11 && number.size() <= 15 && Call_Status == 0) {
+        const long long n = static_cast<long long>(number.size());
+        if (IsInt32Digits(Part(number, 1, 8)) && IsInt32Digits(Part(number, 7, n)))
+            PhoneNum->setEditText(QFromAnsi(number));
+    }
+}
+
+void TfrmMain::CppWebBrowserNewWindow2(bool& cancel) {
+    if (WebPagePath != kIpCallPath && WebPagePath != kBridgeCallPath) return;
+    cancel = true;
+    if (Call_Status == 0 && WebPagePath == kIpCallPath) spbAnswerClick();
+    // Read again: the IP call may have changed the line state already.
+    if (Call_Status == 0 && WebPagePath == kBridgeCallPath) spbBridgeCallClick();
+}
+
+bool TfrmMain::ApplicationEventsMessage(QObject* target, QEvent* message) {
+    bool handled = false;
+    const QEvent::Type type = message->type();
+    // A second right press in quick succession comes as a double click: it is
+    // a press all the same.
+    const bool rightButton = (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                              type == QEvent::MouseButtonDblClick) &&
+                             static_cast<QMouseEvent*>(message)->button() == Qt::RightButton;
+    if (rightButton && target->isWidgetType() && CppWebBrowser) {
+        auto* w = static_cast<QWidget*>(target);
+        if (w != CppWebBrowser && CppWebBrowser->isAncestorOf(w)) handled = true;
+    }
+    return handled;
+}
