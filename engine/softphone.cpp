@@ -212,6 +212,9 @@ bool Softphone::Open() {
   linphone_core_enable_video_capture(core_, FALSE);
   linphone_core_enable_video_display(core_, FALSE);
   linphone_core_set_media_encryption(core_, LinphoneMediaEncryptionNone);
+  // Plain text messages only: no delivery or typing notifications, which
+  // the client never shows and a naive peer may echo back as text.
+  linphone_im_notif_policy_clear(linphone_core_get_im_notif_policy(core_));
   linphone_core_set_use_rfc2833_for_dtmf(core_, TRUE);
   linphone_core_set_use_info_for_dtmf(core_, FALSE);
   linphone_core_set_ring(core_, nullptr);  // the client rings itself

@@ -143,4 +143,21 @@ TEST_F(ClientEndToEnd, RegistersCallsTheAnsweringPeerAndReceivesAMessage) {
     EXPECT_EQ(MsgText, ZH("你好，Ravelo"));
     EXPECT_EQ(MsgFrom.rfind("sip:8610086110009@", 0), 0u) << MsgFrom;
     EXPECT_TRUE(PumpUntil([] { return Logged(ZH("你好，Ravelo")); }, 2000));
+
+    // A message to the echoing peer comes back once, and only once: no
+    // notification of ours may start an endless exchange.
+    int echoes = 0;
+    MsgFrom.clear();
+    frmCall->SendSipMsg("10086110001", ZH("测试回声"));
+    PumpUntil(
+        [&] {
+            if (!MsgFrom.empty()) {
+                ++echoes;
+                EXPECT_EQ(MsgText, ZH("已收到：测试回声"));
+                MsgFrom.clear();
+            }
+            return false;
+        },
+        4000);
+    EXPECT_EQ(echoes, 1);
 }
