@@ -8,9 +8,5 @@
 // A picture of the resources ("busy.png"); a null picture when missing.
 QPixmap Artwork(const char* name);
 
-// "宋体" where the system has it, otherwise a Simplified Chinese face that
-// Debian ships (fonts-noto-cjk).
-QString UiFontFamily();
-
 // Where key (row, column) of the dial pad lies on the keypad picture.
 QRect KeypadKeyRect(int row, int column);

@@ -4,7 +4,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -31,6 +30,7 @@
 #include "core/settings.h"
 #include "core/shared_state.h"
 #include "platform/dialogs.h"
+#include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
 
 using text::ZH;
@@ -40,13 +40,6 @@ TfrmMain* frmMain = nullptr;
 namespace {
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
-QFont PixelFont(int px, bool bold = false) {
-    QFont f(UiFontFamily());
-    f.setPixelSize(px);
-    f.setBold(bold);
-    return f;
-}
 
 QToolButton* FlatButton(QWidget* parent, const QString& text, const QString& hint) {
     auto* b = new QToolButton(parent);
@@ -66,7 +59,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     // (on X11 it is a utility window, which task bars leave out).
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFont(PixelFont(13));
+    setFont(UiPixelFont(13));
     setWindowIcon(Artwork("icon.png"));
     resize(860, 550);  // the design size, until FormCreate sizes it by the screen
 
@@ -145,7 +138,7 @@ void TfrmMain::BuildLeftPanel() {
     ImageFree->setToolTip(U("空闲"));
     Tips = new QLabel(U("未登录"), leftTop_);
     Tips->setFixedSize(96, 25);
-    Tips->setFont(PixelFont(13));
+    Tips->setFont(UiPixelFont(13));
     Tips->setStyleSheet("color: blue;");
     top->addWidget(ImageBusy);
     top->addWidget(ImageFree);
@@ -216,7 +209,7 @@ void TfrmMain::BuildWebPanel() {
     PhoneNum->setEditable(true);
     PhoneNum->setInsertPolicy(QComboBox::NoInsert);  // the history grows only through calls
     PhoneNum->setGeometry(50, 6, 212, 28);
-    PhoneNum->setFont(PixelFont(16, true));
+    PhoneNum->setFont(UiPixelFont(16, true));
     PhoneNum->setStyleSheet("QComboBox { color: blue; }");
     PhoneNum->setEditText(U("输入要拨的号码"));
     PhoneNum->setToolTip(U("输入号码、姓名拨打,手机第一位不加0，固话要加区号"));
@@ -248,7 +241,7 @@ void TfrmMain::BuildWebPanel() {
     auto* welcomeColumn = new QVBoxLayout(welcome);
     Web_PanelCaption = new QLabel(U("欢迎使用Ravelo"), welcome);
     Web_PanelCaption->setAlignment(Qt::AlignCenter);
-    Web_PanelCaption->setFont(PixelFont(48));
+    Web_PanelCaption->setFont(UiPixelFont(48));
     Web_PanelCaption->setStyleSheet("color: blue;");
     Label1 = new QLabel(U("打全国电话1毛钱1分钟！"), welcome);
     Label1->setAlignment(Qt::AlignCenter);

@@ -14,7 +14,6 @@
 #include <QWebEngineView>
 
 #include <algorithm>
-#include <cstdint>
 
 #include "app/main_window.h"
 #include "core/shared_state.h"
@@ -41,19 +40,6 @@ Ansi Part(const Ansi& s, long long p, long long n) {
 long long Pos(char c, const Ansi& s) {
     const auto at = s.find(c);
     return at == Ansi::npos ? 0 : static_cast<long long>(at) + 1;
-}
-
-// Decimal digits only, fitting a signed 32-bit integer: the same test the
-// call operation applies to a dialled number.
-bool IsInt32Digits(const Ansi& s) {
-    if (s.empty()) return false;
-    std::int64_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-        if (v > INT32_MAX) return false;
-    }
-    return true;
 }
 
 // Installed on the application: sees every event before its receiver does.
@@ -125,7 +111,7 @@ void TfrmMain::CppWebBrowserStatusTextChange(const QString& text) {
 
     if (number.size() >= 11 && number.size() <= 15 && Call_Status == 0) {
         const long long n = static_cast<long long>(number.size());
-        if (IsInt32Digits(Part(number, 1, 8)) && IsInt32Digits(Part(number, 7, n)))
+        if (text::IsDecimalInt32(Part(number, 1, 8)) && text::IsDecimalInt32(Part(number, 7, n)))
             PhoneNum->setEditText(QFromAnsi(number));
     }
 }

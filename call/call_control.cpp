@@ -2,13 +2,13 @@
 #include "call/call_control.h"
 
 #include <QCoreApplication>
-#include <QFont>
 
 #include "call/engine_events.h"
 #include "call/softphone_engine.h"
 #include "core/daily_log.h"
 #include "core/form_registry.h"
 #include "core/shared_state.h"
+#include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
 
 using text::ZH;
@@ -19,7 +19,7 @@ TfrmCall::TfrmCall(QWidget* parent) : QWidget(parent) {
     RegisterForm(this, "TfrmCall");
     setWindowTitle(QFromAnsi(ZH("呼叫控制")));
     resize(353, 480);
-    setFont(QFont(QFromAnsi(ZH("宋体"))));
+    setFont(QFont(UiFontFamily()));
 
     SoundDevice = new QGroupBox(QFromAnsi(ZH("声音设备")), this);
     SoundDevice->setGeometry(24, 288, 249, 113);

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The user's actions on a call: checked here, carried out by the engine.
-#include <cstdint>
 #include <exception>
 
 #include "call/call_control.h"
@@ -12,23 +11,6 @@
 #include "service_addresses.h"
 
 using text::ZH;
-
-namespace {
-
-// A piece of a dialled number: decimal digits only, fitting a signed 32-bit
-// integer. Signs, blanks and other characters never reach the engine.
-bool IsNumberPiece(const text::Ansi& s) {
-    if (s.empty()) return false;
-    std::int64_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-        if (v > INT32_MAX) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 bool TfrmCall::MakeCall(const text::Ansi& number) {
     const text::Ansi trimmed = text::Trim(number);
@@ -42,7 +24,8 @@ bool TfrmCall::MakeCall(const text::Ansi& number) {
             ZH("系统提示"));
         return false;
     }
-    if (!IsNumberPiece(number.substr(0, 6)) || !IsNumberPiece(number.substr(6))) {
+    // Both pieces digits only: signs, blanks and other characters never reach the engine.
+    if (!text::IsDecimalInt32(number.substr(0, 6)) || !text::IsDecimalInt32(number.substr(6))) {
         platform::dialogs().ShowInfoBox(ZH("请输入数字电话号码！"), ZH("系统提示"));
         return false;
     }

@@ -156,6 +156,17 @@ Ansi Trim(std::string_view s) {
     return Ansi(s.substr(b, e - b));
 }
 
+bool IsDecimalInt32(std::string_view s) {
+    if (s.empty()) return false;
+    long long v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+        if (v > 2147483647LL) return false;
+    }
+    return true;
+}
+
 std::string ToHex(std::string_view bytes) {
     static const char digits[] = "0123456789ABCDEF";
     std::string r;

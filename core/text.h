@@ -24,6 +24,10 @@ inline Ansi ZH(std::string_view utf8) { return FromUtf8(utf8); }
 // Removes leading and trailing blanks and control characters (bytes <= 0x20).
 Ansi Trim(std::string_view s);
 
+// True for one or more decimal digits whose value fits a signed 32-bit
+// integer; signs, blanks and every other character make it false.
+bool IsDecimalInt32(std::string_view s);
+
 // Upper-case hexadecimal of `bytes`, two digits a byte, no separators.
 std::string ToHex(std::string_view bytes);
 

@@ -2,7 +2,6 @@
 #include "windows/login_window.h"
 
 #include <QCheckBox>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +15,7 @@
 #include "core/settings.h"
 #include "core/shared_state.h"
 #include "platform/dialogs.h"
+#include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
 #include "platform/shell.h"
 #include "service_addresses.h"
@@ -30,13 +30,6 @@ namespace {
 constexpr std::size_t kMaxCredentialBytes = 255;
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
-QString FontFamily() {
-    const QStringList have = QFontDatabase::families();
-    for (const QString& f : {U("宋体"), QStringLiteral("SimSun")})
-        if (have.contains(f)) return f;
-    return QStringLiteral("Noto Sans CJK SC");
-}
 
 QLineEdit* FlatBox(QWidget* parent, const QRect& r) {
     auto* e = new QLineEdit(parent);
@@ -61,9 +54,7 @@ TfrmLogin::TfrmLogin(QWidget* parent) : QDialog(parent) {
     setWindowModality(Qt::ApplicationModal);
     setWindowTitle(U("用户登录"));
     setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
-    QFont f(FontFamily());
-    f.setPixelSize(12);
-    setFont(f);
+    setFont(UiPixelFont(12));
     setFixedSize(592, 301);
 
     Image_login = new QLabel(this);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/message_window.h"
 
-#include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLocale>
@@ -19,6 +18,7 @@
 #include "core/form_registry.h"
 #include "core/msg_queue.h"
 #include "platform/clock.h"
+#include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
 #include "windows/message_windows.h"
 
@@ -29,19 +29,6 @@ TfrmMessage* frmMessage = nullptr;
 namespace {
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
-QString FontFamily() {
-    const QStringList have = QFontDatabase::families();
-    for (const QString& f : {U("宋体"), QStringLiteral("SimSun")})
-        if (have.contains(f)) return f;
-    return QStringLiteral("Noto Sans CJK SC");
-}
-
-QFont PixelFont(int px) {
-    QFont f(FontFamily());
-    f.setPixelSize(px);
-    return f;
-}
 
 QFrame* Panel(QWidget* parent, QFrame::Shape shape = QFrame::NoFrame) {
     auto* p = new QFrame(parent);
@@ -123,7 +110,7 @@ TfrmMessage::TfrmMessage(QWidget* owner) : QWidget(owner, Qt::Window) {
     HistoryMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     HistoryMsg->setFrameShape(QFrame::NoFrame);
     HistoryMsg->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
-    HistoryMsg->setFont(PixelFont(16));
+    HistoryMsg->setFont(UiPixelFont(16));
 
     auto* lower = new QWidget(HorizontalSplitter);
     SendToolPanel = Panel(lower);
@@ -132,7 +119,7 @@ TfrmMessage::TfrmMessage(QWidget* owner) : QWidget(owner, Qt::Window) {
     SendMsg->setAcceptRichText(false);
     SendMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     SendMsg->setFrameShape(QFrame::NoFrame);
-    SendMsg->setFont(PixelFont(13));
+    SendMsg->setFont(UiPixelFont(13));
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     lowerLayout->setSpacing(0);

@@ -31,3 +31,12 @@ TEST(Text, TrimRemovesBlanksAndControlsOnly) {
 TEST(Text, HexIsUpperCaseTwoDigitsPerByte) {
     EXPECT_EQ(text::ToHex(std::string("\x00\x0b\xff", 3)), "000BFF");
 }
+
+TEST(Text, DecimalInt32AcceptsDigitsWithinSignedRangeOnly) {
+    EXPECT_TRUE(text::IsDecimalInt32("0"));
+    EXPECT_TRUE(text::IsDecimalInt32("2147483647"));
+    EXPECT_TRUE(text::IsDecimalInt32("0002147483647")) << "leading zeros do not count against the range";
+    EXPECT_FALSE(text::IsDecimalInt32("2147483648"));
+    EXPECT_FALSE(text::IsDecimalInt32(""));
+    for (const char* s : {"+1", "-1", " 1", "1 ", "1a", "$1F", "１"}) EXPECT_FALSE(text::IsDecimalInt32(s)) << s;
+}
