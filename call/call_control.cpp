@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 
 #include "call/engine_events.h"
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 #include "core/daily_log.h"
 #include "core/form_registry.h"
 #include "core/shared_state.h"

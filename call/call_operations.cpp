@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "call/call_control.h"
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 #include "call/window_ports.h"
 #include "core/daily_log.h"
 #include "core/shared_state.h"

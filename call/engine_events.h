@@ -7,7 +7,7 @@
 #include <functional>
 #include <utility>
 
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 #include "core/text.h"
 
 // A piece of work posted to the call-control form and run on the GUI thread.

@@ -2,7 +2,7 @@
 // The login sequence: decide at start, ask for credentials, register.
 #include "call/call_control.h"
 #include "call/engine_events.h"
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 #include "call/window_ports.h"
 #include "core/daily_log.h"
 #include "core/form_registry.h"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 #include "cp936.h"
 #include "engine_thread.h"
 #include "softphone.h"

@@ -12,7 +12,7 @@
 
 #include <linphone/core.h>
 
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 
 namespace zent {
 

@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;

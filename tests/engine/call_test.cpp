@@ -8,7 +8,7 @@
 
 #include <thread>
 
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 #include "engine_fixture.h"
 
 using namespace std::chrono_literals;

@@ -2,7 +2,7 @@
 // Sound device listing of the real engine (any machine, with or without cards).
 #include <string>
 
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 #include "engine_fixture.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Calls from a sipp caller straight to the engine's own port.
 #include <thread>
 
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 #include "engine_fixture.h"
 
 using namespace std::chrono_literals;

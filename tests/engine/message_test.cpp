@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SIP MESSAGE both ways: code page 936 on the client's side, UTF-8 on the wire.
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 #include "cp936.h"
 #include "engine_fixture.h"
 

@@ -5,7 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 #include "engine_fixture.h"
 #include "sipp_peer.h"
 

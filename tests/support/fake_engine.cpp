@@ -5,7 +5,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "call/softphone_engine.h"
+#include "zent_softphone.h"
 
 namespace fake_engine {
 namespace {

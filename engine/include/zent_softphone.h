@@ -16,8 +16,8 @@
 // the port named by the environment variable ZENT_SOFTPHONE_SIP_PORT. It keeps
 // its working files in a temporary folder of its own, removed by SphSipDestory;
 // without a sound card it runs on silence.
-#ifndef RAVELO_CALL_SOFTPHONE_ENGINE_H
-#define RAVELO_CALL_SOFTPHONE_ENGINE_H
+#ifndef ZENT_SOFTPHONE_H
+#define ZENT_SOFTPHONE_H
 
 #if defined(_WIN32)
 #  define SPH_CALL __stdcall
@@ -112,4 +112,4 @@ SPH_API void SPH_CALL SphSipDestory(void);
 }
 #endif
 
-#endif  // RAVELO_CALL_SOFTPHONE_ENGINE_H
+#endif  // ZENT_SOFTPHONE_H
