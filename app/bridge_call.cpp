@@ -48,15 +48,14 @@ void TfrmMain::spbBridgeCallClick() {
         NMHTTP_WebCall.InputFileMode = false;
         NMHTTP_WebCall.OutputFileMode = false;
         NMHTTP_WebCall.ReportLevel = 2;
-        const Ansi address = WebServer + "user/make_call.php?v=" + ClientVersion + "&f=client&op=call&Caller=" +
-                             Account + "&Pwd=" + Md5Pwd + "&Called=" +
-                             text::Trim(AnsiFromQ(PhoneNum->currentText())) + "&Call_Key=bridgecall";
+        const Ansi address = WebServer + "user/make_call.php?v=" + ClientVersion +
+                             "&f=client&op=call&Caller=" + Account + "&Pwd=" + Md5Pwd +
+                             "&Called=" + text::Trim(AnsiFromQ(PhoneNum->currentText())) + "&Call_Key=bridgecall";
         NMHTTP_WebCall.Get(address);
         const Ansi answer = NMHTTP_WebCall.Body;
         WriteLog(ZH("桥接通话：") + address);
         WriteLog(ZH("服务器响应：") + answer);
         StatusPanel1->setText(QFromAnsi(LongTimeText() + ZH(" 响应：") + answer));
         platform::dialogs().ShowInfoBox(answer, ZH("系统提示"));
-    } catch (...) {
-    }
+    } catch (...) {}
 }

@@ -152,15 +152,16 @@ void TfrmMain::BuildLeftPanel() {
     Image1->setPixmap(Artwork("keypad.png"));
     // Telephone layout: 1 2 3 / 4 5 6 / 7 8 9 / * 0 #.
     QToolButton** keys[12] = {&spb1, &spb2, &spb3, &spb4, &spb5, &spb6, &spb7, &spb8, &spb9, &spb10, &spb0, &spb11};
-    static const char* const names[12] = {"spb1", "spb2", "spb3", "spb4", "spb5", "spb6",
+    static const char* const names[12] = {"spb1", "spb2", "spb3", "spb4",  "spb5", "spb6",
                                           "spb7", "spb8", "spb9", "spb10", "spb0", "spb11"};
     for (int i = 0; i < 12; ++i) {
         QToolButton* b = FlatButton(KeyboardPanel, QString(), QString());
         b->setObjectName(names[i]);
         b->setGeometry(KeypadKeyRect(i / 3, i % 3));
-        b->setStyleSheet("QToolButton { background: transparent; border: none; }"
-                         "QToolButton:hover { border: 1px solid #5a8fd0; border-radius: 4px; }"
-                         "QToolButton:pressed { background: rgba(40, 90, 160, 60); }");
+        b->setStyleSheet(
+            "QToolButton { background: transparent; border: none; }"
+            "QToolButton:hover { border: 1px solid #5a8fd0; border-radius: 4px; }"
+            "QToolButton:pressed { background: rgba(40, 90, 160, 60); }");
         *keys[i] = b;
     }
 
@@ -259,8 +260,7 @@ void TfrmMain::BuildWebPanel() {
     connect(spbLogin, &QToolButton::clicked, this, &TfrmMain::spbLoginClick);
     connect(spbBridgeCall, &QToolButton::clicked, this, &TfrmMain::spbBridgeCallClick);
     QToolButton* keys[12] = {spb0, spb1, spb2, spb3, spb4, spb5, spb6, spb7, spb8, spb9, spb10, spb11};
-    for (int i = 0; i < 12; ++i)
-        connect(keys[i], &QToolButton::clicked, this, [this, i] { DialKey(i); });
+    for (int i = 0; i < 12; ++i) connect(keys[i], &QToolButton::clicked, this, [this, i] { DialKey(i); });
 }
 
 void TfrmMain::BuildPopupMenu() {
@@ -277,9 +277,15 @@ void TfrmMain::BuildPopupMenu() {
     const struct {
         QAction* action;
         const char* name;
-    } names[] = {{Regist, "Regist"}, {ShowForm, "ShowForm"}, {HideForm, "HideForm"},
-                 {ReflashToggleState, "ReflashToggleState"}, {N3, "N3"}, {N2, "N2"},
-                 {N_login, "N_login"}, {N1, "N1"}, {Shutdown, "Shutdown"}};
+    } names[] = {{Regist, "Regist"},
+                 {ShowForm, "ShowForm"},
+                 {HideForm, "HideForm"},
+                 {ReflashToggleState, "ReflashToggleState"},
+                 {N3, "N3"},
+                 {N2, "N2"},
+                 {N_login, "N_login"},
+                 {N1, "N1"},
+                 {Shutdown, "Shutdown"}};
     for (const auto& n : names) n.action->setObjectName(n.name);
 }
 
@@ -330,8 +336,7 @@ void TfrmMain::FormCreate() {
         UpdateTrayIcon(TrayMode::modify);
     });
     step([this] {
-        startPage_ = WebServer + "user/client_start.php?f=webclient&v=" + ClientVersion + "&u=" + Account +
-                     "&p=" + PID;
+        startPage_ = WebServer + "user/client_start.php?f=webclient&v=" + ClientVersion + "&u=" + Account + "&p=" + PID;
         CppWebBrowser->load(QUrl(QFromAnsi(startPage_)));
     });
     step([this] { ApplyGeometry(); });

@@ -42,7 +42,7 @@ text::Ansi CutTrayTip(const text::Ansi& tip);
 
 // The row of the status display for one line state.
 struct StatusRow {
-    const char* tip;  // UTF-8 source text of StatusTip
+    const char* tip;   // UTF-8 source text of StatusTip
     bool idlePicture;  // ImageFree shown (else ImageBusy)
 };
 StatusRow StatusRowFor(int callStatus);
@@ -169,7 +169,8 @@ private:
     void ChangeLineType(const char* value, const char* notice);
 
     QWidget* leftTop_ = nullptr;
-    QWidget* phoneEdit_ = nullptr;  // PhoneNum's text box, for its focus handlers  // ImageBusy, ImageFree and Tips stacked at the top
+    QWidget* phoneEdit_ =
+        nullptr;  // PhoneNum's text box, for its focus handlers  // ImageBusy, ImageFree and Tips stacked at the top
     QSystemTrayIcon* tray_ = nullptr;
     text::Ansi startPage_;
     QSize screenSize_;

@@ -59,8 +59,8 @@ void TfrmMain::PhoneNumExit() {
 }
 
 void TfrmMain::RegistClick() {
-    platform::shell().Open(WebServer + "user_reg.php?v=" + ClientVersion + "&op=regist&f=client&user_mobile=" +
-                           Account + "&pid=" + PID);
+    platform::shell().Open(WebServer + "user_reg.php?v=" + ClientVersion +
+                           "&op=regist&f=client&user_mobile=" + Account + "&pid=" + PID);
 }
 
 void TfrmMain::ReflashToggleStateClick() { RefreshTrayState(); }
@@ -81,6 +81,6 @@ void TfrmMain::Timer_billTimer() {
     ++CallSeconds;
     const int minutes = CallSeconds / 60;
     const int seconds = CallSeconds - 60 * minutes;
-    StatusPanel0->setText(QFromAnsi(ZH("本次通话") + std::to_string(minutes) + ZH("分") + std::to_string(seconds) +
-                                    ZH("秒")));
+    StatusPanel0->setText(
+        QFromAnsi(ZH("本次通话") + std::to_string(minutes) + ZH("分") + std::to_string(seconds) + ZH("秒")));
 }

@@ -58,10 +58,8 @@ protected:
         switch (e->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-            return owner_->ApplicationEventsMessage(watched, e);
-        default:
-            return false;
+        case QEvent::MouseButtonDblClick: return owner_->ApplicationEventsMessage(watched, e);
+        default: return false;
         }
     }
 

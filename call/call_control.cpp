@@ -54,18 +54,10 @@ void TfrmCall::PostNotification(int message) {
 
 bool TfrmCall::event(QEvent* e) {
     switch (static_cast<int>(e->type())) {
-    case WM_CALL_LOGIN:
-        DoLogin();
-        return true;
-    case WM_CALL_INCOMING:
-        AskAnswer();
-        return true;
-    case WM_CALL_SHOWLOGIN:
-        ShowLogin();
-        return true;
-    case WM_CALL_MESSAGE:
-        ReceiveMsg();
-        return true;
+    case WM_CALL_LOGIN: DoLogin(); return true;
+    case WM_CALL_INCOMING: AskAnswer(); return true;
+    case WM_CALL_SHOWLOGIN: ShowLogin(); return true;
+    case WM_CALL_MESSAGE: ReceiveMsg(); return true;
     default:
         if (e->type() == GuiTaskEvent::kType) {
             static_cast<GuiTaskEvent*>(e)->Run();

@@ -39,18 +39,11 @@ void TfrmCall::HangUp() {
     int line;
     switch (Call_Status) {
     case 1:
-    case 2:
-        line = OutCallId;
-        break;
-    case 3:
-        line = CallDirection == "Call_Out" ? OutCallId : InCallId;
-        break;
+    case 2: line = OutCallId; break;
+    case 3: line = CallDirection == "Call_Out" ? OutCallId : InCallId; break;
     case 4:
-    case 5:
-        line = InCallId;
-        break;
-    default:
-        return;  // not in a call
+    case 5: line = InCallId; break;
+    default: return;  // not in a call
     }
     try {
         SphSipHanpCall(line);

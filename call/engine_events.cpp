@@ -126,8 +126,8 @@ void SPH_CALL RecvMessageCallback(const char* from, const char* body) {
 
 void TfrmCall::AskAnswer() {
     platform::sound().Play("sound\\ring.wav", true);
-    const bool yes = platform::dialogs().AskYesNo(ZH("来电号码：") + CallInFrom + "\n\n" + ZH("接听吗？"),
-                                                  ZH("系统提示"));
+    const bool yes =
+        platform::dialogs().AskYesNo(ZH("来电号码：") + CallInFrom + "\n\n" + ZH("接听吗？"), ZH("系统提示"));
     try {
         if (yes)
             SphSipAnswer(InCallId);

@@ -88,8 +88,8 @@ void TfrmCall::DoLogin() {
     if (UserDes.empty() || Md5Pwd.empty()) WriteLog(ZH("加密用户信息为空，重新获取：") + GetSipServer());
 
     const text::Ansi url = WebServer + "action_client.php?net=" + sADSL_Type + "&u_des=" + UserDes +
-                           "&op=go&logintype=1&f=webclient&v=" + ClientVersion + "&u=" + Account + "&pid=" +
-                           PID + "&md5_pwd=" + Md5Pwd;
+                           "&op=go&logintype=1&f=webclient&v=" + ClientVersion + "&u=" + Account + "&pid=" + PID +
+                           "&md5_pwd=" + Md5Pwd;
     if (main) main->OpenWebPage(url);
     WriteLog(ZH("登录到主控页面") + url);
     platform::sound().Play("sound\\login.wav", false);

@@ -40,8 +40,8 @@ text::Ansi TfrmCall::GetSipServer() {
     NMHTTP_SIP.OutputFileMode = false;
     NMHTTP_SIP.ReportLevel = 2;
 
-    const text::Ansi query = "/user/ajax_get_sip_server.php?v=" + ClientVersion + "&op=go&f=client&Phone=" +
-                             Account + "&p=" + Password + "&network=" + sADSL_Type;
+    const text::Ansi query = "/user/ajax_get_sip_server.php?v=" + ClientVersion + "&op=go&f=client&Phone=" + Account +
+                             "&p=" + Password + "&network=" + sADSL_Type;
     WriteLog(ZH("Widget 获取软交换节点：") + "https://" + g_discoveryHost + QueryForLog(query));
 
     text::Ansi answer;

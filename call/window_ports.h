@@ -24,8 +24,7 @@ public:
     virtual void CloseLogin() = 0;
     // Fills the boxes and the two options, shows the window modally and
     // returns its confirmation flag (LoginAccepted) once it closes.
-    virtual bool RunLogin(const text::Ansi& account, const text::Ansi& password, bool autoLogin,
-                          bool autoRun) = 0;
+    virtual bool RunLogin(const text::Ansi& account, const text::Ansi& password, bool autoLogin, bool autoRun) = 0;
 };
 
 class MessageWindowsPort {

@@ -24,8 +24,8 @@ text::Ansi FileSafe(const text::Ansi& s) {
     text::Ansi r = s;
     for (char& c : r) {
         unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
-            c == '<' || c == '>' || c == '|')
+        if (u < 0x20 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
+            c == '|')
             c = '_';
     }
     if (r == "." || r == "..") r = "_";
@@ -37,8 +37,7 @@ text::Ansi FileSafe(const text::Ansi& s) {
 text::Ansi DateTimeText() {
     platform::LocalTime t = platform::clock().Now();
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
     return buf;
 }
 
@@ -63,8 +62,7 @@ void FlushLog() {
     if (!fs::exists("log", ec)) {
         fs::create_directory("log", ec);
         if (ec) {
-            platform::dialogs().ShowMessage(text::ZH("创建日志目录失败，详细信息是") +
-                                            text::FromUtf8(ec.message()));
+            platform::dialogs().ShowMessage(text::ZH("创建日志目录失败，详细信息是") + text::FromUtf8(ec.message()));
             return;
         }
     }

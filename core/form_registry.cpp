@@ -25,6 +25,5 @@ void UnregisterForm(const void* form) {
 }
 
 bool FormClassExists(const std::string& className) {
-    return std::any_of(g_forms.begin(), g_forms.end(),
-                       [&](const auto& f) { return SameName(f.second, className); });
+    return std::any_of(g_forms.begin(), g_forms.end(), [&](const auto& f) { return SameName(f.second, className); });
 }

@@ -10,10 +10,10 @@
 
 // Fixed record of 1112 bytes, copied by value into the queue.
 struct MsgRecord {
-    char sender[52];      // zero-terminated, at most 51 bytes of text
-    std::int32_t flag;    // always 0
-    char time[30];        // arrival date-time text, zero-terminated
-    char text[1026];      // message, zero-terminated, at most 1025 bytes of text
+    char sender[52];    // zero-terminated, at most 51 bytes of text
+    std::int32_t flag;  // always 0
+    char time[30];      // arrival date-time text, zero-terminated
+    char text[1026];    // message, zero-terminated, at most 1025 bytes of text
 };
 static_assert(sizeof(MsgRecord) == 1112, "MsgRecord keeps its stored size");
 

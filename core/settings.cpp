@@ -84,9 +84,7 @@ bool WriteIni(const std::string& path, const CSimpleIniA& ini) {
     return moved;
 }
 
-Ansi Value(const CSimpleIniA& ini, const char* key, const char* def) {
-    return ini.GetValue(kSection, key, def);
-}
+Ansi Value(const CSimpleIniA& ini, const char* key, const char* def) { return ini.GetValue(kSection, key, def); }
 
 // Deciphers one stored credential. A value that is not valid cipher text is
 // reported and gives an empty text, so start-up goes on.

@@ -6,8 +6,8 @@
 #include "service_addresses.h"
 
 const Ansi ClientVersion = "1.3";
-Ansi Account, Password, PwdCipher, UserDes, Md5Pwd, CallDirection, PID, AutoLogin, AutoRun,
-    NewUser, DebugSipSrv, DebugWebSrv;
+Ansi Account, Password, PwdCipher, UserDes, Md5Pwd, CallDirection, PID, AutoLogin, AutoRun, NewUser, DebugSipSrv,
+    DebugWebSrv;
 Ansi SipServer = service::kSecondarySipHost;
 Ansi WebServer = service::kSiteRoot;
 Ansi sADSL_Type = "gmcc";
@@ -22,9 +22,8 @@ std::int32_t Call_Status = -1;
 std::int32_t CallSeconds = 0;
 
 void ResetSharedState() {
-    for (Ansi* s : {&Account, &Password, &PwdCipher, &UserDes, &Md5Pwd, &CallDirection, &PID,
-                    &AutoLogin, &AutoRun, &NewUser, &DebugSipSrv, &DebugWebSrv, &WebPagePath,
-                    &CallInFrom, &MsgFrom, &MsgText})
+    for (Ansi* s : {&Account, &Password, &PwdCipher, &UserDes, &Md5Pwd, &CallDirection, &PID, &AutoLogin, &AutoRun,
+                    &NewUser, &DebugSipSrv, &DebugWebSrv, &WebPagePath, &CallInFrom, &MsgFrom, &MsgText})
         s->clear();
     SipServer = service::kSecondarySipHost;
     WebServer = service::kSiteRoot;

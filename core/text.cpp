@@ -75,8 +75,7 @@ std::string Narrow(std::wstring_view w, UINT cp) {
 // Converts with iconv; an input unit the source charset rejects is replaced
 // by `bad` and skipped (`unit` bytes at a time: 2 for UTF-16, so a lone
 // surrogate does not shift the rest of the text), so no input is fatal.
-std::string Convert(std::string_view in, const char* to, const char* from, std::string_view bad,
-                    size_t unit = 1) {
+std::string Convert(std::string_view in, const char* to, const char* from, std::string_view bad, size_t unit = 1) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
     std::string out;

@@ -12,8 +12,8 @@ namespace zent {
 // or a message; a null pointer converts to "".
 std::string Cp936ToUtf8(std::string_view cp936);
 std::string Utf8ToCp936(std::string_view utf8);
-std::string Cp936ToUtf8(const char *cp936);
-std::string Utf8ToCp936(const char *utf8);
+std::string Cp936ToUtf8(const char* cp936);
+std::string Utf8ToCp936(const char* utf8);
 
 }  // namespace zent
 

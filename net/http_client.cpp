@@ -49,8 +49,8 @@ void TNMHTTP::Get(const std::string& url_in) {
     }
 }
 
-void TNMHTTP::Exchange(const std::string& path, const std::string& cookie,
-                       std::string& cookie_seen, std::string& location) {
+void TNMHTTP::Exchange(const std::string& path, const std::string& cookie, std::string& cookie_seen,
+                       std::string& location) {
     const std::string request = BuildGetRequest(path, Host, cookie);
     try {
         Connect();

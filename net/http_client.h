@@ -39,8 +39,7 @@ public:
 
 private:
     // One request/answer exchange on a fresh connection.
-    void Exchange(const std::string& path, const std::string& cookie, std::string& cookie_seen,
-                  std::string& location);
+    void Exchange(const std::string& path, const std::string& cookie, std::string& cookie_seen, std::string& location);
 
     std::int16_t status_ = 0;
     bool busy_ = false;

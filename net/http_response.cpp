@@ -26,8 +26,7 @@ std::string_view Field(std::string_view s, int n) {
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != static_cast<unsigned char>(b[i]))
-            return false;
+        if (std::toupper(static_cast<unsigned char>(a[i])) != static_cast<unsigned char>(b[i])) return false;
     return true;
 }
 
@@ -85,14 +84,13 @@ bool ResponseHeadParser::AddLine(std::string_view line) {
         head_.location = ValueFrom(line, 10);
     } else if (EqualsNoCase(name, "CONTENT-LENGTH:")) {
         long long v = 0;
-        head_.content_length =
-            ParseDecimal(Field(WithoutLineEnd(line), 1), 1LL << 53, v) && v >= 0 ? v : -1;
+        head_.content_length = ParseDecimal(Field(WithoutLineEnd(line), 1), 1LL << 53, v) && v >= 0 ? v : -1;
     }
     return false;
 }
 
-NextRequest DecideNext(int status, const std::string& current_url, const std::string& location,
-                       const std::string& host, int port) {
+NextRequest DecideNext(int status, const std::string& current_url, const std::string& location, const std::string& host,
+                       int port) {
     NextRequest next;
     if (status < 299 || status > 399) return next;
     next.repeat = true;

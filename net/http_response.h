@@ -19,12 +19,12 @@ std::int16_t ParseStatusCode(std::string_view status_line);
 bool IsHeaderEnd(std::string_view line);
 
 struct ResponseHead {
-    std::string text;          // status line and header lines as received
+    std::string text;  // status line and header lines as received
     std::int16_t status = 0;
-    std::string cookie;        // value of the last Set-Cookie line
-    std::string location;      // value of the last Location line
+    std::string cookie;             // value of the last Set-Cookie line
+    std::string location;           // value of the last Location line
     long long content_length = -1;  // informational only: the body runs to the close
-    bool complete = false;     // the empty line was seen
+    bool complete = false;          // the empty line was seen
 };
 
 class ResponseHeadParser {
@@ -46,7 +46,7 @@ struct NextRequest {
     std::string url;
     bool send_cookie = false;  // 300 to 398: the kept Set-Cookie goes along
 };
-NextRequest DecideNext(int status, const std::string& current_url, const std::string& location,
-                       const std::string& host, int port);
+NextRequest DecideNext(int status, const std::string& current_url, const std::string& location, const std::string& host,
+                       int port);
 
 }  // namespace net

@@ -55,9 +55,7 @@ RequestTarget ParseRequestUrl(const std::string& url_in, int port, const std::st
         std::size_t second = NthSlash(url, 2);
         std::size_t third = NthSlash(url, 3);
         if (second != std::string::npos)
-            host_part = url.substr(second + 1, third == std::string::npos
-                                                   ? std::string::npos
-                                                   : third - second - 1);
+            host_part = url.substr(second + 1, third == std::string::npos ? std::string::npos : third - second - 1);
     } else if (url[0] != '/') {
         host_part = url.substr(0, url.find('/'));
     }
@@ -87,8 +85,7 @@ RequestTarget ParseRequestUrl(const std::string& url_in, int port, const std::st
     return t;
 }
 
-std::string BuildGetRequest(const std::string& path, const std::string& host,
-                            const std::string& cookie) {
+std::string BuildGetRequest(const std::string& path, const std::string& host, const std::string& cookie) {
     std::string r;
     r.reserve(256 + path.size() + host.size() + cookie.size());
     r += "GET " + path + " HTTP/1.0\r\n";

@@ -23,7 +23,6 @@ RequestTarget ParseRequestUrl(const std::string& url, int port, const std::strin
 
 // The GET request: request line, Host, two Accept lines, Content-type, an
 // optional Cookie line, each ended by CR LF, then the empty line.
-std::string BuildGetRequest(const std::string& path, const std::string& host,
-                            const std::string& cookie);
+std::string BuildGetRequest(const std::string& path, const std::string& host, const std::string& cookie);
 
 }  // namespace net

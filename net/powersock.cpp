@@ -22,11 +22,16 @@ TPowersock::Resolver& CurrentResolver() {
 // Connect errors that mean "nobody answers there".
 bool IsConnectFailure(int code) {
     switch (code) {
-        case 10050: case 10051: case 10052: case 10053: case 10054:
-        case 10060: case 10061: case 10064: case 10065:
-            return true;
-        default:
-            return false;
+    case 10050:
+    case 10051:
+    case 10052:
+    case 10053:
+    case 10054:
+    case 10060:
+    case 10061:
+    case 10064:
+    case 10065: return true;
+    default: return false;
     }
 }
 
@@ -37,16 +42,13 @@ void InactivityTimer::Start(std::uint32_t ms) {
     deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
 }
 
-bool InactivityTimer::Expired() const {
-    return running_ && std::chrono::steady_clock::now() >= deadline_;
-}
+bool InactivityTimer::Expired() const { return running_ && std::chrono::steady_clock::now() >= deadline_; }
 
 // One waiting phase: the timer runs from its start to its end, and while it
 // lasts Disconnect() from a pumped handler only cancels.
 class PhaseScope {
 public:
-    PhaseScope(int& waits, InactivityTimer& timer, std::uint32_t timeout)
-        : waits_(waits), timer_(timer) {
+    PhaseScope(int& waits, InactivityTimer& timer, std::uint32_t timeout) : waits_(waits), timer_(timer) {
         ++waits_;
         timer_.Start(timeout);
     }
@@ -78,13 +80,11 @@ void TPowersock::SetResolver(Resolver resolver) {
 void TPowersock::FailWait(Phase phase, bool timed_out) {
     timed_out_ = timed_out;
     switch (phase) {
-        case Phase::kLookup:
-            throw ESockError(timed_out ? "Host Lookup Timed Out" : "Host Lookup Canceled");
-        case Phase::kConnect:
-            throw ESockError(timed_out ? "Connection Timed out" : "Connection Canceled");
-        case Phase::kSend: throw EAbortError("Socket send aborted");
-        case Phase::kReadLn: throw EAbortError("Socket readln aborted");
-        case Phase::kCapture: break;
+    case Phase::kLookup: throw ESockError(timed_out ? "Host Lookup Timed Out" : "Host Lookup Canceled");
+    case Phase::kConnect: throw ESockError(timed_out ? "Connection Timed out" : "Connection Canceled");
+    case Phase::kSend: throw EAbortError("Socket send aborted");
+    case Phase::kReadLn: throw EAbortError("Socket readln aborted");
+    case Phase::kCapture: break;
     }
     throw EAbortError("Socket capture aborted");
 }
@@ -122,8 +122,7 @@ std::uint32_t TPowersock::Lookup(const std::string& host) {
 }
 
 void TPowersock::Connect() {
-    if (connected_ || waits_ > 0 || sock_ != sockport::kNoSocket)
-        throw ESockError("Already connected");
+    if (connected_ || waits_ > 0 || sock_ != sockport::kNoSocket) throw ESockError("Already connected");
     cancel_ = false;
     timed_out_ = false;
     try {
@@ -180,8 +179,7 @@ void TPowersock::Close() {
 void TPowersock::WaitSocket(bool write, Phase phase) {
     for (;;) {
         if (cancel_) FailWait(phase, false);
-        auto ready = write ? sockport::WaitWritable(sock_, kPollMs)
-                           : sockport::WaitReadable(sock_, kPollMs);
+        auto ready = write ? sockport::WaitWritable(sock_, kPollMs) : sockport::WaitReadable(sock_, kPollMs);
         // An error of the wait itself shows up in the send/receive that follows.
         if (ready != sockport::Wait::kTimeout) return;
         platform::PumpMessages();
@@ -226,9 +224,9 @@ bool TPowersock::ReadLn(std::string& line, std::size_t limit) {
     PhaseScope phase(waits_, timer_, TimeOut);
     for (;;) {
         switch (pending_.TakeLine(line, limit)) {
-            case LineBuffer::Take::kLine: return true;
-            case LineBuffer::Take::kTooLong: return false;
-            case LineBuffer::Take::kNeedMore: break;
+        case LineBuffer::Take::kLine: return true;
+        case LineBuffer::Take::kTooLong: return false;
+        case LineBuffer::Take::kNeedMore: break;
         }
         if (peer_closed_) {
             pending_.TakeAll(line);
@@ -256,8 +254,7 @@ bool TPowersock::Capture(std::string& out, std::size_t limit) {
     while (!peer_closed_) {
         PhaseScope phase(waits_, timer_, TimeOut);
         long n = ReceiveChunk(Phase::kCapture);
-        if (n > 0 && !take(std::string_view(rx_.data(), static_cast<std::size_t>(n))))
-            return false;
+        if (n > 0 && !take(std::string_view(rx_.data(), static_cast<std::size_t>(n)))) return false;
     }
     return true;
 }

@@ -19,11 +19,10 @@ public:
     bool Register(const std::string& exePath) override {
         HKEY key = nullptr;
         // Open without creating: a missing key or no rights end silently.
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\run", 0,
-                          KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\run", 0, KEY_SET_VALUE,
+                          &key) != ERROR_SUCCESS)
             return false;
-        LONG rc = RegSetValueExA(key, "startup ", 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(exePath.c_str()),
+        LONG rc = RegSetValueExA(key, "startup ", 0, REG_SZ, reinterpret_cast<const BYTE*>(exePath.c_str()),
                                  static_cast<DWORD>(exePath.size() + 1));
         RegCloseKey(key);
         return rc == ERROR_SUCCESS;

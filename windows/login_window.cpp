@@ -42,8 +42,7 @@ QLineEdit* FlatBox(QWidget* parent, const QRect& r) {
 }  // namespace
 
 text::Ansi RegistrationAddress(const text::Ansi& phoneText) {
-    return std::string(service::kSiteRoot) + "user_reg.php?op=regist&f=client&user_mobile=" + phoneText +
-           "&pid=" + PID;
+    return std::string(service::kSiteRoot) + "user_reg.php?op=regist&f=client&user_mobile=" + phoneText + "&pid=" + PID;
 }
 
 TfrmLogin::TfrmLogin(QWidget* parent) : QDialog(parent) {

@@ -38,231 +38,230 @@ int g_line = -1;
 std::string g_state;
 
 void OnReg(int status) {
-  std::lock_guard<std::mutex> lock(g_mu);
-  g_reg = status;
-  g_cv.notify_all();
+    std::lock_guard<std::mutex> lock(g_mu);
+    g_reg = status;
+    g_cv.notify_all();
 }
 
-void OnCall(int line, const char *state) {
-  std::lock_guard<std::mutex> lock(g_mu);
-  g_line = line;
-  g_state = state;
-  g_cv.notify_all();
+void OnCall(int line, const char* state) {
+    std::lock_guard<std::mutex> lock(g_mu);
+    g_line = line;
+    g_state = state;
+    g_cv.notify_all();
 }
 
 template <class Pred>
 bool WaitUntil(Pred pred, std::chrono::milliseconds limit) {
-  std::unique_lock<std::mutex> lock(g_mu);
-  return g_cv.wait_for(lock, limit, pred);
+    std::unique_lock<std::mutex> lock(g_mu);
+    return g_cv.wait_for(lock, limit, pred);
 }
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 pid_t Spawn(std::vector<std::string> args) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    int null = open("/dev/null", O_RDWR);
-    dup2(null, 0);
-    dup2(null, 1);
-    dup2(null, 2);
-    std::vector<char *> argv;
-    for (std::string &a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  return pid;
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
 }
 
 void Kill(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
+    if (pid <= 0) return;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
 }
 
 struct Times {
-  std::vector<double> reg, call;
+    std::vector<double> reg, call;
 };
 
-Times RunEngine(int runs, const std::string &server) {
-  Times t;
-  SphSipSetRegStatsCalllBack(OnReg);
-  SphSipSetCallStatsCalllBack(OnCall);
-  SphSipInfo(-1);
-  for (int i = 0; i < runs; ++i) {
-    {
-      std::lock_guard<std::mutex> lock(g_mu);
-      g_reg = 0;
-      g_state.clear();
-      g_line = -1;
+Times RunEngine(int runs, const std::string& server) {
+    Times t;
+    SphSipSetRegStatsCalllBack(OnReg);
+    SphSipSetCallStatsCalllBack(OnCall);
+    SphSipInfo(-1);
+    for (int i = 0; i < runs; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(g_mu);
+            g_reg = 0;
+            g_state.clear();
+            g_line = -1;
+        }
+        // Starting the engine is not part of the measure.
+        SphSetAudioCode("ILBC/8000", "SPEEX/8000", "G729/8000", "GSM/8000", "PCMA/8000", "G722/8000");
+        auto t0 = Clock::now();
+        SphSipReg(server.c_str(), "8613800138000", "s3cret!", "8613800138000");
+        if (!WaitUntil([] { return g_reg != 0; }, 40s) || g_reg != 200) {
+            std::fprintf(stderr, "engine: registration gave %d\n", g_reg);
+            SphSipDestory();
+            continue;
+        }
+        t.reg.push_back(Ms(Clock::now() - t0));
+        t0 = Clock::now();
+        int line = SphSiMakeCall("123");
+        if (line >= 0 && WaitUntil([&] { return g_line == line && g_state == "callanswer"; }, 10s))
+            t.call.push_back(Ms(Clock::now() - t0));
+        else
+            std::fprintf(stderr, "engine: call not answered (%s)\n", g_state.c_str());
+        SphSipHanpCall(line);
+        WaitUntil([] { return g_state == "callend"; }, 5s);
+        SphSipDestory();
     }
-    // Starting the engine is not part of the measure.
-    SphSetAudioCode("ILBC/8000", "SPEEX/8000", "G729/8000", "GSM/8000", "PCMA/8000", "G722/8000");
-    auto t0 = Clock::now();
-    SphSipReg(server.c_str(), "8613800138000", "s3cret!", "8613800138000");
-    if (!WaitUntil([] { return g_reg != 0; }, 40s) || g_reg != 200) {
-      std::fprintf(stderr, "engine: registration gave %d\n", g_reg);
-      SphSipDestory();
-      continue;
-    }
-    t.reg.push_back(Ms(Clock::now() - t0));
-    t0 = Clock::now();
-    int line = SphSiMakeCall("123");
-    if (line >= 0 && WaitUntil([&] { return g_line == line && g_state == "callanswer"; }, 10s))
-      t.call.push_back(Ms(Clock::now() - t0));
-    else
-      std::fprintf(stderr, "engine: call not answered (%s)\n", g_state.c_str());
-    SphSipHanpCall(line);
-    WaitUntil([] { return g_state == "callend"; }, 5s);
-    SphSipDestory();
-  }
-  return t;
+    return t;
 }
 
 // linphonec reads commands from a terminal; it runs here on a pseudo-terminal.
 class Linphonec {
- public:
-  bool Start(const std::string &dir, const std::string &shim) {
-    pid_ = forkpty(&fd_, nullptr, nullptr, nullptr);
-    if (pid_ < 0) return false;
-    if (pid_ == 0) {
-      setenv("HOME", dir.c_str(), 1);
-      if (!shim.empty()) setenv("LD_PRELOAD", shim.c_str(), 1);
-      std::string rc = dir + "/rc";
-      execlp("linphonec", "linphonec", "-S", "-c", rc.c_str(), static_cast<char *>(nullptr));
-      _exit(127);
+public:
+    bool Start(const std::string& dir, const std::string& shim) {
+        pid_ = forkpty(&fd_, nullptr, nullptr, nullptr);
+        if (pid_ < 0) return false;
+        if (pid_ == 0) {
+            setenv("HOME", dir.c_str(), 1);
+            if (!shim.empty()) setenv("LD_PRELOAD", shim.c_str(), 1);
+            std::string rc = dir + "/rc";
+            execlp("linphonec", "linphonec", "-S", "-c", rc.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return WaitFor("linphonec>", 10s);
     }
-    return WaitFor("linphonec>", 10s);
-  }
-  void Send(const std::string &line) {
-    std::string l = line + "\n";
-    if (write(fd_, l.data(), l.size()) < 0) return;
-  }
-  bool WaitFor(const std::string &text, std::chrono::milliseconds limit) {
-    auto end = Clock::now() + limit;
-    while (Clock::now() < end) {
-      if (out_.find(text, seen_) != std::string::npos) {
-        seen_ = out_.find(text, seen_) + text.size();
-        return true;
-      }
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, 5) > 0) {
-        char buf[4096];
-        ssize_t n = read(fd_, buf, sizeof buf);
-        if (n <= 0) return false;
-        out_.append(buf, static_cast<size_t>(n));
-      }
+    void Send(const std::string& line) {
+        std::string l = line + "\n";
+        if (write(fd_, l.data(), l.size()) < 0) return;
     }
-    return false;
-  }
-  ~Linphonec() {
-    if (pid_ > 0) {
-      Send("quit");
-      for (int i = 0; i < 100 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(20ms);
-      Kill(pid_);
+    bool WaitFor(const std::string& text, std::chrono::milliseconds limit) {
+        auto end = Clock::now() + limit;
+        while (Clock::now() < end) {
+            if (out_.find(text, seen_) != std::string::npos) {
+                seen_ = out_.find(text, seen_) + text.size();
+                return true;
+            }
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 5) > 0) {
+                char buf[4096];
+                ssize_t n = read(fd_, buf, sizeof buf);
+                if (n <= 0) return false;
+                out_.append(buf, static_cast<size_t>(n));
+            }
+        }
+        return false;
     }
-    if (fd_ >= 0) close(fd_);
-  }
+    ~Linphonec() {
+        if (pid_ > 0) {
+            Send("quit");
+            for (int i = 0; i < 100 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i) std::this_thread::sleep_for(20ms);
+            Kill(pid_);
+        }
+        if (fd_ >= 0) close(fd_);
+    }
 
- private:
-  pid_t pid_ = -1;
-  int fd_ = -1;
-  std::string out_;
-  size_t seen_ = 0;
+private:
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    std::string out_;
+    size_t seen_ = 0;
 };
 
-Times RunLinphonec(int runs, int sipp_port, const std::string &shim) {
-  Times t;
-  for (int i = 0; i < runs; ++i) {
-    char tmpl[] = "/tmp/linphonec_bench.XXXXXX";
-    if (!mkdtemp(tmpl)) break;
-    std::string dir = tmpl;
-    std::filesystem::create_directories(dir + "/.local/share/linphone");
-    {
-      std::ofstream rc(dir + "/rc");
-      rc << "[sip]\nuse_ipv6=0\nauto_net_state_mon=0\nregister_only_when_network_is_up=0\n"
-         << "sip_port=" << sipp_port + 1000 << "\nsip_tcp_port=0\nsip_tls_port=0\n"
-         << "[rtp]\naudio_rtp_port=" << sipp_port + 3000 << "\n"
-         << "[video]\nautomatically_initiate=0\n";
-    }
-    {
-      Linphonec lc;
-      if (!lc.Start(dir, shim)) {
-        std::fprintf(stderr, "linphonec: no prompt\n");
-      } else {
-        lc.Send("soundcard use files");
-        lc.WaitFor("linphonec>", 5s);
-        const std::string host = "127.0.0.1:" + std::to_string(sipp_port);
-        auto t0 = Clock::now();
-        lc.Send("register sip:8613800138000@127.0.0.1 sip:" + host + " s3cret!");
-        // linphonec prints nothing when the registration succeeds: ask it,
-        // which makes its figure up to one polling round too long.
-        bool registered = false;
-        for (auto end = Clock::now() + 40s; !registered && Clock::now() < end;) {
-          lc.Send("status register");
-          registered = lc.WaitFor("registered,", 10ms);
+Times RunLinphonec(int runs, int sipp_port, const std::string& shim) {
+    Times t;
+    for (int i = 0; i < runs; ++i) {
+        char tmpl[] = "/tmp/linphonec_bench.XXXXXX";
+        if (!mkdtemp(tmpl)) break;
+        std::string dir = tmpl;
+        std::filesystem::create_directories(dir + "/.local/share/linphone");
+        {
+            std::ofstream rc(dir + "/rc");
+            rc << "[sip]\nuse_ipv6=0\nauto_net_state_mon=0\nregister_only_when_network_is_up=0\n"
+               << "sip_port=" << sipp_port + 1000 << "\nsip_tcp_port=0\nsip_tls_port=0\n"
+               << "[rtp]\naudio_rtp_port=" << sipp_port + 3000 << "\n"
+               << "[video]\nautomatically_initiate=0\n";
         }
-        if (registered) {
-          t.reg.push_back(Ms(Clock::now() - t0));
-          t0 = Clock::now();
-          lc.Send("call sip:123@" + host);
-          if (lc.WaitFor("connected", 10s))
-            t.call.push_back(Ms(Clock::now() - t0));
-          else
-            std::fprintf(stderr, "linphonec: call not answered\n");
-          lc.Send("terminate");
-          lc.WaitFor("ended", 3s);
-        } else {
-          std::fprintf(stderr, "linphonec: registration not confirmed\n");
+        {
+            Linphonec lc;
+            if (!lc.Start(dir, shim)) {
+                std::fprintf(stderr, "linphonec: no prompt\n");
+            } else {
+                lc.Send("soundcard use files");
+                lc.WaitFor("linphonec>", 5s);
+                const std::string host = "127.0.0.1:" + std::to_string(sipp_port);
+                auto t0 = Clock::now();
+                lc.Send("register sip:8613800138000@127.0.0.1 sip:" + host + " s3cret!");
+                // linphonec prints nothing when the registration succeeds: ask it,
+                // which makes its figure up to one polling round too long.
+                bool registered = false;
+                for (auto end = Clock::now() + 40s; !registered && Clock::now() < end;) {
+                    lc.Send("status register");
+                    registered = lc.WaitFor("registered,", 10ms);
+                }
+                if (registered) {
+                    t.reg.push_back(Ms(Clock::now() - t0));
+                    t0 = Clock::now();
+                    lc.Send("call sip:123@" + host);
+                    if (lc.WaitFor("connected", 10s))
+                        t.call.push_back(Ms(Clock::now() - t0));
+                    else
+                        std::fprintf(stderr, "linphonec: call not answered\n");
+                    lc.Send("terminate");
+                    lc.WaitFor("ended", 3s);
+                } else {
+                    std::fprintf(stderr, "linphonec: registration not confirmed\n");
+                }
+            }
         }
-      }
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
     }
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
-  return t;
+    return t;
 }
 
-void Row(const char *what, const std::vector<double> &engine, const std::vector<double> &lc) {
-  double e = Median(engine), l = Median(lc);
-  std::printf("%-28s %10.1f ms (%zu) %10.1f ms (%zu)", what, e, engine.size(), l, lc.size());
-  if (e > 0 && l > 0)
-    std::printf("   engine/linphonec = %.2f\n", e / l);
-  else
-    std::printf("   (no ratio)\n");
+void Row(const char* what, const std::vector<double>& engine, const std::vector<double>& lc) {
+    double e = Median(engine), l = Median(lc);
+    std::printf("%-28s %10.1f ms (%zu) %10.1f ms (%zu)", what, e, engine.size(), l, lc.size());
+    if (e > 0 && l > 0)
+        std::printf("   engine/linphonec = %.2f\n", e / l);
+    else
+        std::printf("   (no ratio)\n");
 }
 
 }  // namespace
 
-int main(int argc, char **argv) {
-  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-  const int port = argc > 2 ? std::atoi(argv[2]) : 15400;
-  if (port < 1024 || port > 60000) {
-    std::fprintf(stderr, "usage: engine_bench [runs] [sipp_port 1024-60000]\n");
-    return 2;
-  }
-  signal(SIGPIPE, SIG_IGN);
-  const std::string server = "127.0.0.1:" + std::to_string(port);
-  setenv("ZENT_SOFTPHONE_SIP_PORT", std::to_string(port + 2000).c_str(), 1);
-  pid_t sipp = Spawn({"sipp", "-sf", BENCH_SCENARIO, "-i", "127.0.0.1", "-p", std::to_string(port),
-                      "-mp", std::to_string(port + 4000), "-nostdin"});
-  std::this_thread::sleep_for(500ms);
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    const int port = argc > 2 ? std::atoi(argv[2]) : 15400;
+    if (port < 1024 || port > 60000) {
+        std::fprintf(stderr, "usage: engine_bench [runs] [sipp_port 1024-60000]\n");
+        return 2;
+    }
+    signal(SIGPIPE, SIG_IGN);
+    const std::string server = "127.0.0.1:" + std::to_string(port);
+    setenv("ZENT_SOFTPHONE_SIP_PORT", std::to_string(port + 2000).c_str(), 1);
+    pid_t sipp = Spawn({"sipp", "-sf", BENCH_SCENARIO, "-i", "127.0.0.1", "-p", std::to_string(port), "-mp",
+                        std::to_string(port + 4000), "-nostdin"});
+    std::this_thread::sleep_for(500ms);
 
-  Times engine = RunEngine(runs, server);
-  Times lc = RunLinphonec(runs, port, LINPHONEC_SHIM);
-  Kill(sipp);
+    Times engine = RunEngine(runs, server);
+    Times lc = RunLinphonec(runs, port, LINPHONEC_SHIM);
+    Kill(sipp);
 
-  std::printf("%d runs against sipp on %s, medians (successful runs)\n", runs, server.c_str());
-  std::printf("%-28s %16s %16s\n", "", "zent_softphone", "linphonec");
-  Row("register -> 200", engine.reg, lc.reg);
-  Row("call -> answered", engine.call, lc.call);
-  return engine.reg.empty() || engine.call.empty() ? 1 : 0;
+    std::printf("%d runs against sipp on %s, medians (successful runs)\n", runs, server.c_str());
+    std::printf("%-28s %16s %16s\n", "", "zent_softphone", "linphonec");
+    Row("register -> 200", engine.reg, lc.reg);
+    Row("call -> answered", engine.call, lc.call);
+    return engine.reg.empty() || engine.call.empty() ? 1 : 0;
 }

@@ -108,9 +108,7 @@ int Run(const std::vector<std::string>& args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-double Seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 }  // namespace
 
@@ -123,8 +121,7 @@ int main(int argc, char** argv) {
     }
     Server server("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" +
                   std::string(static_cast<std::size_t>(body_size), 'x'));
-    const std::string url =
-        "http://127.0.0.1:" + std::to_string(server.Port()) + "/user/ajax_get_sip_server.php?id=1";
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/user/ajax_get_sip_server.php?id=1";
 
     net::TNMHTTP http;
     http.TimeOut = 5000;
@@ -169,13 +166,10 @@ int main(int argc, char** argv) {
     }
     const double curl_each = Seconds(start);
 
-    std::printf("%ld sequential GETs, %ld-byte body, loopback port %d\n", n, body_size,
-                server.Port());
+    std::printf("%ld sequential GETs, %ld-byte body, loopback port %d\n", n, body_size, server.Port());
     std::printf("  TNMHTTP                     %8.3f s  %8.1f us/request\n", ours, ours / n * 1e6);
-    std::printf("  curl, one process           %8.3f s  %8.1f us/request\n", curl_one,
-                curl_one / n * 1e6);
-    std::printf("  curl, a process per request %8.3f s  %8.1f us/request\n", curl_each,
-                curl_each / n * 1e6);
+    std::printf("  curl, one process           %8.3f s  %8.1f us/request\n", curl_one, curl_one / n * 1e6);
+    std::printf("  curl, a process per request %8.3f s  %8.1f us/request\n", curl_each, curl_each / n * 1e6);
     std::printf("  ratio TNMHTTP / curl (one process)    %.3f\n", ours / curl_one);
     std::printf("  ratio TNMHTTP / curl (process each)   %.3f\n", ours / curl_each);
     std::printf("  requests served: %ld\n", server.Served());

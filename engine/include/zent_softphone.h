@@ -20,15 +20,15 @@
 #define ZENT_SOFTPHONE_H
 
 #if defined(_WIN32)
-#  define SPH_CALL __stdcall
-#  if defined(ZENT_SOFTPHONE_BUILD)
-#    define SPH_API __declspec(dllexport)
-#  else
-#    define SPH_API __declspec(dllimport)
-#  endif
+#define SPH_CALL __stdcall
+#if defined(ZENT_SOFTPHONE_BUILD)
+#define SPH_API __declspec(dllexport)
 #else
-#  define SPH_CALL
-#  define SPH_API __attribute__((visibility("default")))
+#define SPH_API __declspec(dllimport)
+#endif
+#else
+#define SPH_CALL
+#define SPH_API __attribute__((visibility("default")))
 #endif
 
 #ifdef __cplusplus
@@ -39,19 +39,19 @@ extern "C" {
 // 201 registration cleared, otherwise the final failure code (401 credentials
 // refused after the challenge, 403, 404, 408 when the server never answers,
 // 400 when the server text or the user is unusable).
-typedef void (SPH_CALL *SphRegStatsCallback)(int status);
+typedef void(SPH_CALL* SphRegStatsCallback)(int status);
 // Line state: "calling", "callring", "callanswer" (outgoing connected),
 // "answerstr" (incoming connected), "callend" (exactly once per line, also for
 // failures, cancels and refusals).
-typedef void (SPH_CALL *SphCallStatsCallback)(int line, const char *state);
+typedef void(SPH_CALL* SphCallStatsCallback)(int line, const char* state);
 // Output and input levels, 0 to 100, a few times a second during a call; one
 // last 0, 0 when no call is running any more.
-typedef void (SPH_CALL *SphAudioStatsCallback)(int outLevel, int inLevel);
+typedef void(SPH_CALL* SphAudioStatsCallback)(int outLevel, int inLevel);
 // A new incoming call on a new line; from is "sip:" + user + "@" + host as the
 // caller sent them.
-typedef void (SPH_CALL *SphIncomingCallback)(int line, const char *from);
+typedef void(SPH_CALL* SphIncomingCallback)(int line, const char* from);
 // A received SIP MESSAGE (text): from is the sender's URI, body the text.
-typedef void (SPH_CALL *SphRecvMessageCallback)(const char *from, const char *body);
+typedef void(SPH_CALL* SphRecvMessageCallback)(const char* from, const char* body);
 
 SPH_API void SPH_CALL SphSipSetRegStatsCalllBack(SphRegStatsCallback callback);
 SPH_API void SPH_CALL SphSipSetCallStatsCalllBack(SphCallStatsCallback callback);
@@ -68,28 +68,26 @@ SPH_API void SPH_CALL SphSipInfo(int level);
 // first. The named codecs are enabled in that order and all others disabled;
 // names the engine does not have, empty texts and null pointers are skipped.
 // When none of the six is known, the codec set is left as it was.
-SPH_API void SPH_CALL SphSetAudioCode(const char *codec1, const char *codec2,
-                                      const char *codec3, const char *codec4,
-                                      const char *codec5, const char *codec6);
+SPH_API void SPH_CALL SphSetAudioCode(const char* codec1, const char* codec2, const char* codec3, const char* codec4,
+                                      const char* codec5, const char* codec6);
 
 // Registers user@host at server "host:port" (port 5060 when missing) with
 // digest credentials for authuser (user when empty). A later call replaces the
 // account. The outcome arrives through the registration callback.
-SPH_API void SPH_CALL SphSipReg(const char *server, const char *user,
-                                const char *password, const char *authuser);
+SPH_API void SPH_CALL SphSipReg(const char* server, const char* user, const char* password, const char* authuser);
 
 // Sound devices as the engine sees them; names are indexed 1 to count. The
 // returned text stays valid until the next name query (play or record); an
 // index out of range gives "".
 SPH_API int SPH_CALL SphSipGetPlayDeviceCount(void);
 SPH_API int SPH_CALL SphSipGetRecvDeviceCount(void);
-SPH_API const char *SPH_CALL SphSipGetPlayDeviceName(int index);
-SPH_API const char *SPH_CALL SphSipGetRecvDeviceName(int index);
+SPH_API const char* SPH_CALL SphSipGetPlayDeviceName(int index);
+SPH_API const char* SPH_CALL SphSipGetRecvDeviceName(int index);
 
 // Calls sip:number@<registered domain> through the registered server. Returns
 // the new line id (0 or more) at once, or -1 when no call could be started
 // (not registered, empty or unusable number).
-SPH_API int SPH_CALL SphSiMakeCall(const char *number);
+SPH_API int SPH_CALL SphSiMakeCall(const char* number);
 // Answers an incoming line that is still ringing; anything else is ignored.
 SPH_API void SPH_CALL SphSipAnswer(int line);
 // Hangs up, cancels or declines the line, whichever fits its state; unknown
@@ -98,10 +96,10 @@ SPH_API void SPH_CALL SphSipHanpCall(int line);
 // Sends the first character of digit ("0"-"9", "*", "#", "A"-"D") as an
 // RFC 2833 event, or as SIP INFO when the peer did not agree on telephone
 // events.
-SPH_API void SPH_CALL SphSipSendDigit(int line, const char *digit);
+SPH_API void SPH_CALL SphSipSendDigit(int line, const char* digit);
 // Sends body as a SIP MESSAGE (text/plain) to address ("sip:..."), through the
 // registered server.
-SPH_API void SPH_CALL SphSipSendMessage(const char *address, const char *body);
+SPH_API void SPH_CALL SphSipSendMessage(const char* address, const char* body);
 
 // Ends the engine: hangs up running calls, unregisters when registered
 // (waiting at most a few seconds), stops the thread and removes the engine's

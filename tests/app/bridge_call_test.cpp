@@ -46,8 +46,9 @@ TEST_F(BridgeCallTest, OrderGoesOutAndTheAnswerIsShownAndLogged) {
     w.spbBridgeCall->click();
 
     ASSERT_EQ(server.Requests().size(), 1u);
-    const text::Ansi query = "/user/make_call.php?v=1.3&f=client&op=call&Caller=13800138000"
-                             "&Pwd=e10adc3949ba59abbe56e057f20f883e&Called=13912345678&Call_Key=bridgecall";
+    const text::Ansi query =
+        "/user/make_call.php?v=1.3&f=client&op=call&Caller=13800138000"
+        "&Pwd=e10adc3949ba59abbe56e057f20f883e&Called=13912345678&Call_Key=bridgecall";
     EXPECT_EQ(RequestLine(server.Requests()[0]), "GET " + query + " HTTP/1.0");
 
     ASSERT_EQ(desk.dialogs.shown.size(), 2u);

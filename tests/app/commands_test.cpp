@@ -30,8 +30,8 @@ public:
 TEST_F(MainWindowTest, PopupMenuItemsInOrder) {
     QStringList texts;
     for (QAction* a : Main().PopupMenu->actions()) texts << (a->isSeparator() ? QString("-") : a->text());
-    EXPECT_EQ(texts, QStringList({Q("Ravelo帐号注册"), Q("显示面板"), Q("隐藏面板"), Q("刷新状态"), Q("查看日志"),
-                                  "-", Q("用户登录"), "-", Q("退出Ravelo")}));
+    EXPECT_EQ(texts, QStringList({Q("Ravelo帐号注册"), Q("显示面板"), Q("隐藏面板"), Q("刷新状态"), Q("查看日志"), "-",
+                                  Q("用户登录"), "-", Q("退出Ravelo")}));
 }
 
 TEST_F(MainWindowTest, StoredPlacementOfTheTopStripAndStatusBar) {

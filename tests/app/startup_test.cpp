@@ -63,8 +63,9 @@ TEST_F(MainWindowTest, ValuesGoIntoTheStartPageUnencoded) {
 }
 
 TEST_F(MainWindowTest, BadCipherTextIsReportedOnceAndStartUpCompletes) {
-    desk.WriteFile("Info.ini", "[LoadInfo]\r\nPID=5\r\nAccount=ZZ-not-hex\r\nPwd=QQ\r\nAutoLogin=0\r\n"
-                               "AutoRun=1\r\nsADSL_Type=tel\r\nNewUser=0\r\n");
+    desk.WriteFile("Info.ini",
+                   "[LoadInfo]\r\nPID=5\r\nAccount=ZZ-not-hex\r\nPwd=QQ\r\nAutoLogin=0\r\n"
+                   "AutoRun=1\r\nsADSL_Type=tel\r\nNewUser=0\r\n");
     TfrmMain& w = Main();
     ASSERT_EQ(desk.dialogs.shown.size(), 2u);  // one report per bad value, from the settings
     EXPECT_EQ(desk.dialogs.shown[0].kind, "message");

@@ -228,12 +228,13 @@ TEST_F(WebEventsTest, RightButtonIsDroppedOnlyInsideTheBrowser) {
 // window's own menu.
 TEST_F(WebEventsTest, RightClickNeverReachesThePage) {
     TfrmMain& w = Main();
-    ASSERT_TRUE(ShowWithPage(w, "<html><body style='margin:0;height:100vh'><script>"
-                                "window.seen=[];"
-                                "addEventListener('mousedown',e=>seen.push('d'+e.button));"
-                                "addEventListener('mouseup',e=>seen.push('u'+e.button));"
-                                "addEventListener('contextmenu',e=>seen.push('c'));"
-                                "</script></body></html>"));
+    ASSERT_TRUE(ShowWithPage(w,
+                             "<html><body style='margin:0;height:100vh'><script>"
+                             "window.seen=[];"
+                             "addEventListener('mousedown',e=>seen.push('d'+e.button));"
+                             "addEventListener('mouseup',e=>seen.push('u'+e.button));"
+                             "addEventListener('contextmenu',e=>seen.push('c'));"
+                             "</script></body></html>"));
     QWidget* inner = w.CppWebBrowser->focusProxy();
     ASSERT_NE(inner, nullptr);
     // Through the window, as the desktop delivers clicks: the menu request

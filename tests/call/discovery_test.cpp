@@ -47,8 +47,9 @@ TEST_F(Discovery, SendsTheQueryAndTakesTheThreeFields) {
 TEST_F(Discovery, LogsTheHttpsFormWithoutThePassword) {
     nettest::LoopbackServer server({Ok("10.1.2.3:5060#aaaaaa#bbbbbb")});
     Discover(server);
-    const text::Ansi expected = ZH("Widget 获取软交换节点：") + "https://127.0.0.1:" + std::to_string(server.Port()) +
-                                "/user/ajax_get_sip_server.php?v=1.3&op=go&f=client&Phone=13800138000&p=******&network=tel";
+    const text::Ansi expected =
+        ZH("Widget 获取软交换节点：") + "https://127.0.0.1:" + std::to_string(server.Port()) +
+        "/user/ajax_get_sip_server.php?v=1.3&op=go&f=client&Phone=13800138000&p=******&network=tel";
     EXPECT_TRUE(Logged(expected));
     EXPECT_FALSE(Logged("pw1234"));
 }

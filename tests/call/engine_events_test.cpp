@@ -41,8 +41,8 @@ TEST_F(Events, RegistrationTable) {
         bool dialog;
     };
     const Row rows[] = {
-        {201, -1, "已经注销!", false},         {401, -1, "401密码错误!", true},
-        {403, -1, "403密码错误!", true},      {404, -1, "没有找到账号!", true},
+        {201, -1, "已经注销!", false},       {401, -1, "401密码错误!", true},
+        {403, -1, "403密码错误!", true},     {404, -1, "没有找到账号!", true},
         {408, -1, "连接软交换超时!", false}, {500, -1, " 未知含义的状态代码：", false},
     };
     for (const Row& r : rows) {

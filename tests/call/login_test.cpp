@@ -54,10 +54,14 @@ TEST_F(Login, FullSequenceInOrder) {
     Create();
     Drain();
 
-    const std::vector<std::string> expectedStart = {
-        "SphSipSetRegStatsCalllBack", "SphSipSetCallStatsCalllBack", "SphSipSetAudioStatsCalllBack",
-        "SphSipSetIncomingCalllBack", "SphSipRecvMessageCalllBack",  "SphSipInfo",
-        "SphSetAudioCode",            "SphSipReg"};
+    const std::vector<std::string> expectedStart = {"SphSipSetRegStatsCalllBack",
+                                                    "SphSipSetCallStatsCalllBack",
+                                                    "SphSipSetAudioStatsCalllBack",
+                                                    "SphSipSetIncomingCalllBack",
+                                                    "SphSipRecvMessageCalllBack",
+                                                    "SphSipInfo",
+                                                    "SphSetAudioCode",
+                                                    "SphSipReg"};
     auto fns = CalledFunctions();
     ASSERT_GE(fns.size(), expectedStart.size());
     EXPECT_EQ(std::vector<std::string>(fns.begin(), fns.begin() + 8), expectedStart);

@@ -130,8 +130,7 @@ TEST(PasswordCipherText, LengthsAndLimit) {
     EXPECT_EQ(longest.size(), 514u);
     EXPECT_EQ(longest.substr(0, 2), "FF");
     EXPECT_EQ(EncryptText(ZH("中文")).substr(0, 2), "04");  // CP936 bytes are counted
-    ExpectThrowWith<std::length_error>([] { EncryptText(std::string(256, 'x')); },
-                                       ZH("加密明文长度不能大于255"));
+    ExpectThrowWith<std::length_error>([] { EncryptText(std::string(256, 'x')); }, ZH("加密明文长度不能大于255"));
 }
 
 TEST(PasswordCipherText, RoundTripsEveryLengthWithAnyBytes) {

@@ -28,9 +28,7 @@ TEST(Text, TrimRemovesBlanksAndControlsOnly) {
     EXPECT_EQ(text::Trim(zh), text::ZH("中"));
 }
 
-TEST(Text, HexIsUpperCaseTwoDigitsPerByte) {
-    EXPECT_EQ(text::ToHex(std::string("\x00\x0b\xff", 3)), "000BFF");
-}
+TEST(Text, HexIsUpperCaseTwoDigitsPerByte) { EXPECT_EQ(text::ToHex(std::string("\x00\x0b\xff", 3)), "000BFF"); }
 
 TEST(Text, DecimalInt32AcceptsDigitsWithinSignedRangeOnly) {
     EXPECT_TRUE(text::IsDecimalInt32("0"));

@@ -72,9 +72,8 @@ protected:
     }
     void SetUp() override {
         ASSERT_TRUE(startError_.empty()) << startError_;
-        desk_.WriteFile("Info.ini", "[LoadInfo]\r\nAutoRun=1\r\naccount=" + EncryptText("13800138000") +
-                                        "\r\npwd=" + EncryptText("123456") +
-                                        "\r\nsADSL_Type=gmcc\r\nAutoLogin=1\r\nNewUser=0\r\n");
+        desk_.WriteFile("Info.ini", "[LoadInfo]\r\nAutoRun=1\r\naccount=" + EncryptText("13800138000") + "\r\npwd=" +
+                                        EncryptText("123456") + "\r\nsADSL_Type=gmcc\r\nAutoLogin=1\r\nNewUser=0\r\n");
         frmMain = new TfrmMain;
         frmCall = new TfrmCall;
         frmLogin = new TfrmLogin;
@@ -137,8 +136,8 @@ TEST_F(ClientEndToEnd, RegistersCallsTheAnsweringPeerAndReceivesAMessage) {
     EXPECT_EQ(frmMain->PhoneNum->itemText(0).toStdString(), "10086110001") << "history";
 
     // A text message from the service's side reaches the client and its log.
-    ASSERT_EQ(Shell("RUNDIR=" + runDir_ + " bash " + kTools + "/send_message.sh 13800138000 '你好，Ravelo' 10086110009"),
-              0);
+    ASSERT_EQ(
+        Shell("RUNDIR=" + runDir_ + " bash " + kTools + "/send_message.sh 13800138000 '你好，Ravelo' 10086110009"), 0);
     ASSERT_TRUE(PumpUntil([] { return !MsgFrom.empty(); }, 10000));
     EXPECT_EQ(MsgText, ZH("你好，Ravelo"));
     EXPECT_EQ(MsgFrom.rfind("sip:8610086110009@", 0), 0u) << MsgFrom;

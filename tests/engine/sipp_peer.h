@@ -10,33 +10,33 @@
 #include <vector>
 
 class SippPeer {
- public:
-  // scenario: file name under the scenarios folder. remote: "host:port" for a
-  // calling peer, empty for an answering one. calls: -m value, 0 for no limit.
-  SippPeer(std::string scenario, int port, std::string remote = {}, int calls = 0,
-           std::vector<std::string> extra = {});
-  ~SippPeer();
-  SippPeer(const SippPeer &) = delete;
-  SippPeer &operator=(const SippPeer &) = delete;
+public:
+    // scenario: file name under the scenarios folder. remote: "host:port" for a
+    // calling peer, empty for an answering one. calls: -m value, 0 for no limit.
+    SippPeer(std::string scenario, int port, std::string remote = {}, int calls = 0,
+             std::vector<std::string> extra = {});
+    ~SippPeer();
+    SippPeer(const SippPeer&) = delete;
+    SippPeer& operator=(const SippPeer&) = delete;
 
-  // Starts sipp and waits until it listens on its port.
-  bool Start();
-  // Exit status of sipp, or -1 when it did not end within limit.
-  int Wait(std::chrono::milliseconds limit);
-  // Every SIP message sipp sent and received so far.
-  std::string Messages() const;
-  // Waits until the message trace holds text.
-  bool WaitForMessage(const std::string &text, std::chrono::milliseconds limit) const;
+    // Starts sipp and waits until it listens on its port.
+    bool Start();
+    // Exit status of sipp, or -1 when it did not end within limit.
+    int Wait(std::chrono::milliseconds limit);
+    // Every SIP message sipp sent and received so far.
+    std::string Messages() const;
+    // Waits until the message trace holds text.
+    bool WaitForMessage(const std::string& text, std::chrono::milliseconds limit) const;
 
- private:
-  std::string scenario_;
-  int port_;
-  std::string remote_;
-  int calls_;
-  std::vector<std::string> extra_;
-  std::string dir_;
-  pid_t pid_ = -1;
-  int status_ = -1;
+private:
+    std::string scenario_;
+    int port_;
+    std::string remote_;
+    int calls_;
+    std::vector<std::string> extra_;
+    std::string dir_;
+    pid_t pid_ = -1;
+    int status_ = -1;
 };
 
 #endif

@@ -85,7 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         net::RequestTarget t = net::ParseRequestUrl(bytes, data[0], "prev");
         Check(!t.path.empty() && t.path.size() <= net::kMaxPathLength);
         Check(t.url.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
-    } catch (const net::Exception&) {
-    }
+    } catch (const net::Exception&) {}
     return 0;
 }

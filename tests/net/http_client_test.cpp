@@ -99,8 +99,7 @@ TEST(HttpGet, ServerClosingWithoutAnswerGivesEmptyBodyAndNoError) {
 }
 
 TEST(HttpGet, BodyRunsToTheCloseWhateverContentLengthSays) {
-    LoopbackServer server({SlowAnswer("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n012", 100,
-                                      "3456789")});
+    LoopbackServer server({SlowAnswer("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n012", 100, "3456789")});
     net::TNMHTTP http;
     http.TimeOut = 5000;
     http.Get(server.Url("/"));
@@ -133,8 +132,7 @@ TEST(HttpGet, HeaderEndingWithTheConnectionHasNoBody) {
 TEST(HttpRedirect, FollowsLocationAndSendsTheCookie) {
     LoopbackServer server(
         {Answer("HTTP/1.0 302 Found\r\nSet-Cookie: sid=42; path=/\r\nLocation: /next?x=1\r\n\r\nmoved"),
-         Answer("HTTP/1.0 301 Moved\r\nLocation: final.php\r\n\r\n"),
-         Answer(kOk + "done")});
+         Answer("HTTP/1.0 301 Moved\r\nLocation: final.php\r\n\r\n"), Answer(kOk + "done")});
     net::TNMHTTP http;
     http.TimeOut = 5000;
     http.Get(server.Url("/start"));
@@ -148,8 +146,8 @@ TEST(HttpRedirect, FollowsLocationAndSendsTheCookie) {
 }
 
 TEST(HttpRedirect, CookieDoesNotOutliveTheGet) {
-    LoopbackServer server({Answer("HTTP/1.0 302 Found\r\nSet-Cookie: sid=1\r\nLocation: /b\r\n\r\n"),
-                           Answer(kOk), Answer(kOk)});
+    LoopbackServer server(
+        {Answer("HTTP/1.0 302 Found\r\nSet-Cookie: sid=1\r\nLocation: /b\r\n\r\n"), Answer(kOk), Answer(kOk)});
     net::TNMHTTP http;
     http.TimeOut = 5000;
     http.Get(server.Url("/a"));

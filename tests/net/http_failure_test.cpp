@@ -55,8 +55,7 @@ TEST(HttpFailure, ErrorClasses) {
     net::TNMHTTP http;
     http.TimeOut = 2000;
     EXPECT_THROW(http.Get(""), net::Exception);
-    EXPECT_THROW(http.Get("http://127.0.0.1:" + std::to_string(UnusedPort()) + "/"),
-                 net::ESockError);
+    EXPECT_THROW(http.Get("http://127.0.0.1:" + std::to_string(UnusedPort()) + "/"), net::ESockError);
     LoopbackServer server({Silent(2000)});
     http.TimeOut = 100;
     EXPECT_THROW(http.Get(server.Url("/")), net::EAbortError);
@@ -86,9 +85,13 @@ TEST(HttpFailure, SilenceDuringTheBodyKeepsWhatArrived) {
 TEST(HttpFailure, TimeOutRestartsForEveryChunk) {
     // Three pauses of 200 ms each: longer than TimeOut together, shorter alone.
     Script script{true,
-                  {{Step::kSend, kOk + "a"}, {Step::kPause, "", 200},
-                   {Step::kSend, "b"}, {Step::kPause, "", 200},
-                   {Step::kSend, "c"}, {Step::kPause, "", 200}, {Step::kSend, "d"}},
+                  {{Step::kSend, kOk + "a"},
+                   {Step::kPause, "", 200},
+                   {Step::kSend, "b"},
+                   {Step::kPause, "", 200},
+                   {Step::kSend, "c"},
+                   {Step::kPause, "", 200},
+                   {Step::kSend, "d"}},
                   0};
     LoopbackServer server({script});
     net::TNMHTTP http;
@@ -101,8 +104,7 @@ TEST(HttpFailure, RefusedPortGivesConnectionFailed) {
     net::TNMHTTP http;
     http.TimeOut = 2000;
     http.Body = "kept";
-    EXPECT_EQ(GetError(http, "http://127.0.0.1:" + std::to_string(UnusedPort()) + "/"),
-              "Connection Failed");
+    EXPECT_EQ(GetError(http, "http://127.0.0.1:" + std::to_string(UnusedPort()) + "/"), "Connection Failed");
     EXPECT_EQ(http.Body, "kept");
     EXPECT_FALSE(http.Connected());
 }
@@ -194,8 +196,8 @@ TEST(HttpLimits, EndlessBodyIsCut) {
 }
 
 TEST(HttpLimits, EndlessHeaderIsCut) {
-    Script script{true, {{Step::kSend, "HTTP/1.0 200 OK\r\nX-Long: "},
-                         {Step::kSendRepeated, std::string(65536, 'h'), 0, 24}}, 0};
+    Script script{
+        true, {{Step::kSend, "HTTP/1.0 200 OK\r\nX-Long: "}, {Step::kSendRepeated, std::string(65536, 'h'), 0, 24}}, 0};
     LoopbackServer server({script});
     net::TNMHTTP http;
     http.TimeOut = 5000;

@@ -11,8 +11,11 @@ namespace nettest {
 // The request header a plain Get sends for `path` on `host`.
 inline std::string ExpectedRequest(const std::string& path, const std::string& host,
                                    const std::string& extra_lines = "") {
-    return "GET " + path + " HTTP/1.0\r\n"
-           "Host: " + host + "\r\n"
+    return "GET " + path +
+           " HTTP/1.0\r\n"
+           "Host: " +
+           host +
+           "\r\n"
            "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
            "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
            "Content-type: application/x-www-form-urlencoded\r\n" +

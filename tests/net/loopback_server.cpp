@@ -42,8 +42,7 @@ Script SlowAnswer(const std::string& head, int pause_ms, const std::string& rest
     return Script{true, {{Step::kSend, head}, {Step::kPause, "", pause_ms}, {Step::kSend, rest}}, 0};
 }
 
-LoopbackServer::LoopbackServer(std::vector<Script> scripts, int backlog)
-    : scripts_(std::move(scripts)) {
+LoopbackServer::LoopbackServer(std::vector<Script> scripts, int backlog) : scripts_(std::move(scripts)) {
     listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listen_fd_ < 0) throw std::runtime_error("test server: socket");
     int one = 1;
@@ -51,8 +50,7 @@ LoopbackServer::LoopbackServer(std::vector<Script> scripts, int backlog)
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-        listen(listen_fd_, backlog) != 0) {
+    if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(listen_fd_, backlog) != 0) {
         close(listen_fd_);
         throw std::runtime_error("test server: bind/listen");
     }
@@ -96,8 +94,7 @@ void LoopbackServer::Serve(int fd, const Script& script) {
     std::string request;
     if (script.read_request) {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestWaitMs);
-        while (!stop_ && request.find("\r\n\r\n") == std::string::npos &&
-               std::chrono::steady_clock::now() < end) {
+        while (!stop_ && request.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < end) {
             pollfd p{fd, POLLIN, 0};
             if (poll(&p, 1, 10) <= 0) continue;
             char buf[4096];
@@ -111,16 +108,14 @@ void LoopbackServer::Serve(int fd, const Script& script) {
     for (const Step& step : script.steps) {
         if (stop_) return;
         switch (step.kind) {
-            case Step::kSend:
-                if (!SendAll(fd, step.bytes)) return;
-                break;
-            case Step::kSendRepeated:
-                for (std::size_t i = 0; i < step.times; ++i)
-                    if (stop_ || !SendAll(fd, step.bytes)) return;
-                break;
-            case Step::kPause:
-                Linger(fd, step.ms, stop_);
-                break;
+        case Step::kSend:
+            if (!SendAll(fd, step.bytes)) return;
+            break;
+        case Step::kSendRepeated:
+            for (std::size_t i = 0; i < step.times; ++i)
+                if (stop_ || !SendAll(fd, step.bytes)) return;
+            break;
+        case Step::kPause: Linger(fd, step.ms, stop_); break;
         }
     }
     if (script.silent_ms > 0) Linger(fd, script.silent_ms, stop_);

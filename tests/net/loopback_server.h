@@ -28,8 +28,8 @@ struct Script {
     int silent_ms = 0;  // after the steps: keep the connection open this long
 };
 
-Script Answer(const std::string& bytes);           // read request, send, close
-Script Silent(int ms);                             // read request, say nothing for ms, close
+Script Answer(const std::string& bytes);  // read request, send, close
+Script Silent(int ms);                    // read request, say nothing for ms, close
 Script SlowAnswer(const std::string& head, int pause_ms, const std::string& rest);
 
 class LoopbackServer {

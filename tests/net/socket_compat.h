@@ -83,8 +83,7 @@ inline int setsockopt(int fd, int level, int name, const void* value, int len) {
         len == static_cast<int>(sizeof(timeval))) {
         const timeval* tv = static_cast<const timeval*>(value);
         DWORD ms = static_cast<DWORD>(tv->tv_sec * 1000 + tv->tv_usec / 1000);
-        return ::setsockopt(static_cast<SOCKET>(fd), level, name, reinterpret_cast<const char*>(&ms),
-                            sizeof ms);
+        return ::setsockopt(static_cast<SOCKET>(fd), level, name, reinterpret_cast<const char*>(&ms), sizeof ms);
     }
     return ::setsockopt(static_cast<SOCKET>(fd), level, name, static_cast<const char*>(value), len);
 }

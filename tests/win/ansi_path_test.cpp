@@ -23,8 +23,7 @@ TEST(AnsiPath, InfoIniInAChineseFolderIsReadAndSaved) {
     if (GetACP() != 936) GTEST_SKIP() << "the system code page is " << GetACP() << ", not 936";
     fakes::Desktop desk;
     const std::u16string name = u"用户目录";
-    const std::filesystem::path folder =
-        desk.dir / std::wstring(name.begin(), name.end());
+    const std::filesystem::path folder = desk.dir / std::wstring(name.begin(), name.end());
     std::filesystem::create_directories(folder);
     {
         std::ofstream out(folder / L"Info.ini", std::ios::binary);

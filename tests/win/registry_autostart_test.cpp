@@ -19,8 +19,7 @@ constexpr const char* kValueName = "startup ";
 // Reads a value of the run key; false when it is not there.
 bool ReadRunValue(const char* name, std::string& data, DWORD& type) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
     char buf[1024] = {};
     DWORD size = sizeof buf - 1;
     LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);

@@ -12,8 +12,12 @@ TEST(TextParity, ChineseAndTheGbkExtensionConvertBothWays) {
     // 丂 lies outside GB2312, in the GBK part of code page 936.
     EXPECT_EQ(text::FromUtf8("丂中　·—‘é"), "\x81\x40\xD6\xD0\xA1\xA1\xA1\xA4\xA1\xAA\xA1\xAE\xA8\xA6");
     EXPECT_EQ(text::ToUtf8("\x81\x40\xD6\xD0\xA1\xA1"), "丂中　");
-    EXPECT_EQ(text::ToUtf16("\xD6\xD0" "a"), u"中a");
-    EXPECT_EQ(text::FromUtf16(u"中a"), "\xD6\xD0" "a");
+    EXPECT_EQ(text::ToUtf16("\xD6\xD0"
+                            "a"),
+              u"中a");
+    EXPECT_EQ(text::FromUtf16(u"中a"),
+              "\xD6\xD0"
+              "a");
 }
 
 TEST(TextParity, EuroSignIsTheSingleByte80) {
@@ -22,9 +26,9 @@ TEST(TextParity, EuroSignIsTheSingleByte80) {
 }
 
 TEST(TextParity, BrokenCp936BecomesReplacementCharactersOneBytePerStep) {
-    EXPECT_EQ(text::ToUtf8("ab\x81"), "ab\xEF\xBF\xBD");              // lone lead byte at the end
-    EXPECT_EQ(text::ToUtf8("\x81\x20z"), "\xEF\xBF\xBD z");          // lead byte without a trail
-    EXPECT_EQ(text::ToUtf8("\xFFq"), "\xEF\xBF\xBDq");               // never a character
+    EXPECT_EQ(text::ToUtf8("ab\x81"), "ab\xEF\xBF\xBD");     // lone lead byte at the end
+    EXPECT_EQ(text::ToUtf8("\x81\x20z"), "\xEF\xBF\xBD z");  // lead byte without a trail
+    EXPECT_EQ(text::ToUtf8("\xFFq"), "\xEF\xBF\xBDq");       // never a character
     EXPECT_EQ(text::ToUtf16("\xFF"), std::u16string(1, u'\xFFFD'));
 }
 
@@ -35,8 +39,10 @@ TEST(TextParity, BrokenUtf8BecomesQuestionMarksOneBytePerStep) {
 }
 
 TEST(TextParity, CharactersTheCodePageLacksBecomeOneQuestionMark) {
-    EXPECT_EQ(text::FromUtf8("a\xF0\x9F\x98\x80" "b"), "a?b");  // outside the BMP
-    EXPECT_EQ(text::FromUtf8("\xE0\xB8\x81"), "?");              // Thai ko kai
+    EXPECT_EQ(text::FromUtf8("a\xF0\x9F\x98\x80"
+                             "b"),
+              "a?b");                                // outside the BMP
+    EXPECT_EQ(text::FromUtf8("\xE0\xB8\x81"), "?");  // Thai ko kai
     EXPECT_EQ(text::FromUtf16(u"a\U0001F600b"), "a?b");
 }
 

@@ -21,7 +21,8 @@ namespace {
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
-const char kIni[] = "[LoadInfo]\r\nPID=77\r\nAccount=\r\nPwd=\r\nAutoLogin=0\r\nAutoRun=1\r\nsADSL_Type=tel\r\nNewUser=0\r\n";
+const char kIni[] =
+    "[LoadInfo]\r\nPID=77\r\nAccount=\r\nPwd=\r\nAutoLogin=0\r\nAutoRun=1\r\nsADSL_Type=tel\r\nNewUser=0\r\n";
 
 class LoginWindowTest : public ::testing::Test {
 protected:
@@ -159,7 +160,7 @@ TEST_F(LoginWindowTest, SpaceInABoxAcceptsAndTheBoxStillGetsIt) {
     Type("13800138000", "pw1234");
     QTest::keyClick(login.editUserPWD, Qt::Key_Space);
     EXPECT_TRUE(login.LoginAccepted);
-    EXPECT_EQ(Password, "pw1234");             // the text typed so far
+    EXPECT_EQ(Password, "pw1234");                    // the text typed so far
     EXPECT_EQ(login.editUserPWD->text(), "pw1234 ");  // not consumed
 }
 
@@ -214,7 +215,8 @@ TEST_F(LoginWindowTest, RegistrationLinkOpensTheSiteRootAddressUntrimmed) {
     ASSERT_EQ(desk.shell.opened.size(), 2u);
     EXPECT_EQ(desk.shell.opened[0],
               std::string(service::kSiteRoot) + "user_reg.php?op=regist&f=client&user_mobile= 138 00&a=b &pid=77");
-    EXPECT_EQ(desk.shell.opened[1], std::string(service::kSiteRoot) + "user_reg.php?op=regist&f=client&user_mobile=&pid=77");
+    EXPECT_EQ(desk.shell.opened[1],
+              std::string(service::kSiteRoot) + "user_reg.php?op=regist&f=client&user_mobile=&pid=77");
     EXPECT_TRUE(login.isVisible());  // the window stays open
 }
 

@@ -75,10 +75,12 @@ protected:
     static void Receive(const char* from, const text::Ansi& body) { RecvMessageCallback(from, body.c_str()); }
     // Runs the loop (timers included) until the queue is drained; bounded.
     static bool Delivered() {
-        return QTest::qWaitFor([] {
-            QCoreApplication::sendPostedEvents();
-            return MsgQueue.Empty();
-        }, 5000);
+        return QTest::qWaitFor(
+            [] {
+                QCoreApplication::sendPostedEvents();
+                return MsgQueue.Empty();
+            },
+            5000);
     }
     static TfrmMessage* Window(const char* number) { return FindMessageWindow(number); }
     // A window made for a peer as ReceiveMsg makes one, not shown.
@@ -130,8 +132,14 @@ TEST(PeerNumber, CutFromTheCaption) {
         const char* number;
     };
     const Row rows[] = {
-        {"(13900139000)", "13900139000"}, {"短信", ""},      {"(13900139000", ""}, {"()", ""},
-        {"139)", "139"},                  {")1(2)", ""},     {"a(1(2)3)", "1(2"},  {"(12)34)", "12"},
+        {"(13900139000)", "13900139000"},
+        {"短信", ""},
+        {"(13900139000", ""},
+        {"()", ""},
+        {"139)", "139"},
+        {")1(2)", ""},
+        {"a(1(2)3)", "1(2"},
+        {"(12)34)", "12"},
     };
     for (const Row& r : rows) EXPECT_EQ(PeerNumberFromCaption(ZH(r.caption)), ZH(r.number)) << r.caption;
     EXPECT_EQ(PeerOfSender(kA), "13900139000");
@@ -216,10 +224,8 @@ TEST_F(MessageWindowTest, HeadOfLineWaitsOnlyUntilItsPeersWindowTakesIt) {
 TEST_F(MessageWindowTest, SendersNoCaptionCanHoldNeverBlockTheQueue) {
     const std::string longSender = "sip:86" + std::string(60, '1') + "@127.0.0.1";  // cut to 51 bytes in its record
     const std::vector<std::pair<std::string, std::string>> odd = {
-        {"abc", "no colon, no at"},
-        {"sip:8612)34@127.0.0.1", "a parenthesis"},
-        {longSender, "too long"},
-        {"sip:86\xff\xfe\x80@127.0.0.1", "bytes no code page knows"},
+        {"abc", "no colon, no at"}, {"sip:8612)34@127.0.0.1", "a parenthesis"},
+        {longSender, "too long"},   {"sip:86\xff\xfe\x80@127.0.0.1", "bytes no code page knows"},
         {"", "no sender"},
     };
     for (const auto& [from, body] : odd) Receive(from.c_str(), body);
