@@ -12,6 +12,7 @@
 
 #include "app/main_window.h"
 #include "call/call_control.h"
+#include "platform/display_session.h"
 #include "platform/qt/qt_platform.h"
 #include "windows/login_window.h"
 #include "windows/message_window.h"
@@ -24,6 +25,11 @@ void OnTerminate(int) { g_terminate = true; }
 int main(int argc, char* argv[]) {
     // The browser engine refuses to start as root unless its sandbox is off.
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+
+    // In a Wayland session the windows go through XWayland, where they can be
+    // placed and kept off the task bar, unless the user chose a platform.
+    if (const std::string qpa = platform::ChooseQtPlatform(platform::CurrentSessionEnvironment()); !qpa.empty())
+        setenv("QT_QPA_PLATFORM", qpa.c_str(), 1);
 
     // The embedded browser shares its GL context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/executable.h"
+#include "platform/user_files.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ text::Ansi LogFileName() {
     platform::LocalTime t = platform::clock().Now();
     char date[16];
     std::snprintf(date, sizeof date, "%04d%02d%02d", t.year, t.month, t.day);
-    return "log\\" + FileSafe(Account) + "_" + date + ".txt";
+    return platform::LogFolder() + "\\" + FileSafe(Account) + "_" + date + ".txt";
 }
 
 void FlushLog() {
@@ -59,8 +60,9 @@ void FlushLog() {
     std::error_code ec;
     // Anything already named "log" counts as the folder; if it is a plain
     // file, opening the log file below fails silently and the lines wait.
-    if (!fs::exists("log", ec)) {
-        fs::create_directory("log", ec);
+    const std::string folder = platform::NativePath(platform::LogFolder());
+    if (!fs::exists(folder, ec)) {
+        fs::create_directory(folder, ec);
         if (ec) {
             platform::dialogs().ShowMessage(text::ZH("创建日志目录失败，详细信息是") + text::FromUtf8(ec.message()));
             return;

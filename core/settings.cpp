@@ -14,7 +14,7 @@
 #include "core/shared_state.h"
 #include "platform/autostart.h"
 #include "platform/dialogs.h"
-#include "platform/executable.h"
+#include "platform/user_files.h"
 #include "service_addresses.h"
 
 #ifdef _WIN32
@@ -99,10 +99,10 @@ Ansi DecipherOrReport(const Ansi& stored) {
 
 }  // namespace
 
-std::string SettingsPath() { return platform::ExecutableFolder() + "Info.ini"; }
+std::string SettingsPath() { return platform::SettingsFile(); }
 
 void LoadSettings() {
-    const std::string path = SettingsPath();
+    const std::string path = platform::PrepareSettingsFile();
     if (!FileExists(path)) return;
     CSimpleIniA ini;
     if (!ReadIni(path, ini)) return;
@@ -166,5 +166,5 @@ void SaveSettings() {
 
 void SetAutoStart(bool enable) {
     if (!enable) return;
-    platform::autoStart().Register(platform::ExecutablePath());
+    platform::autoStart().Register(platform::StartCommand());
 }

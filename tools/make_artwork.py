@@ -171,12 +171,18 @@ def state_picture(path, badge, label, label_color):
     c.save(path)
 
 
-def icon(path):
-    c = Canvas(32, 32)
-    c.circle(16, 16, 15, BLUE)
-    c.ring(16, 16, 15, 1.5, DARK_BLUE)
-    handset(c, 16, 16, 22, WHITE)
+def icon(path, size=32):
+    k = size / 32.0
+    c = Canvas(size, size)
+    c.circle(16 * k, 16 * k, 15 * k, BLUE)
+    c.ring(16 * k, 16 * k, 15 * k, 1.5 * k, DARK_BLUE)
+    handset(c, 16 * k, 16 * k, 22 * k, WHITE)
     c.save(path)
+
+
+# The launcher's icon in the desktop's icon theme, at the sizes menus and
+# software centres ask for.
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 
 def keypad(path):
@@ -302,6 +308,10 @@ def main():
     os.makedirs(sounds, exist_ok=True)
 
     icon(os.path.join(images, "icon.png"))
+    for size in ICON_SIZES:
+        folder = os.path.join(ROOT, "icons", "hicolor", "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        icon(os.path.join(folder, "ravelozent.png"), size)
     state_picture(os.path.join(images, "busy.png"), RED, "BUSY", (150, 30, 30))
     state_picture(os.path.join(images, "free.png"), GREEN, "FREE", (30, 110, 50))
     keypad(os.path.join(images, "keypad.png"))

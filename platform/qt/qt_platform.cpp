@@ -15,6 +15,7 @@
 #include "platform/qt/qt_text.h"
 #include "platform/shell.h"
 #include "platform/sound.h"
+#include "platform/user_files.h"
 
 namespace platform {
 namespace {
@@ -43,7 +44,7 @@ public:
     void Play(const std::string& path, bool loop) override {
         Stop();
         effect_ = new QSoundEffect(qApp);
-        effect_->setSource(QUrl::fromLocalFile(QFileInfo(QFromAnsi(NativePath(path))).absoluteFilePath()));
+        effect_->setSource(QUrl::fromLocalFile(QFileInfo(QFromAnsi(NativePath(DataFile(path)))).absoluteFilePath()));
         effect_->setLoopCount(loop ? QSoundEffect::Infinite : 1);
         effect_->play();
     }
