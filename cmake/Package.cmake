@@ -51,10 +51,10 @@ subscriber logs in with a phone number and a password, then places and
 answers calls over the internet, exchanges text messages and orders bridge
 calls. It lives in the notification area; its windows are in Chinese.")
 # Libraries come from dpkg-shlibdeps; what is loaded at run time is named here:
-# the browser's helper process and the opener of the log and web pages.
+# the opener of the log and of web pages.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/engine)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
 # A Chinese desktop: glyphs, the input method's Qt 6 front end, Wayland.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, fcitx5-frontend-qt6 | ibus, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fcitx5-chinese-addons, gnome-shell-extension-appindicator")

@@ -17,6 +17,9 @@ PACKAGES=(
   sip-tester linphone-cli curl python3 kamailio iproute2
   xvfb xauth xdotool x11-utils imagemagick xdg-utils
   fonts-noto-cjk
+  # the Debian package and the installed client's desktop session
+  dpkg-dev file lintian desktop-file-utils appstream dbus inotify-tools
+  fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
   # Windows build of core/ and net/, tested under Wine (zh_CN locale for code page 936)
   g++-mingw-w64-x86-64-posix wine64 locales
 )
