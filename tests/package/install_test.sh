@@ -108,6 +108,9 @@ cleanup() {
 trap cleanup EXIT
 
 export DEBIAN_FRONTEND=noninteractive
+# An apt run on the machine meanwhile must not change the package database
+# under this copy, so the copy takes a database of its own.
+cp -a /var/lib/dpkg /var/lib/dpkg.own && rm -rf /var/lib/dpkg && cp -a /var/lib/dpkg.own /var/lib/dpkg && rm -rf /var/lib/dpkg.own
 # The manual page index is not what is tested here, and it takes long.
 echo "man-db man-db/auto-update boolean false" | debconf-set-selections
 check "apt-get installs the package with what it declares" \
@@ -240,7 +243,8 @@ chat_window() { chat=$(window '10086110001') && [ -n "$chat" ]; }
 if check "a message opens the chat window" wait_for 15 chat_window; then
   eval "$(xdotool getwindowgeometry --shell "$chat")"
   xdotool mousemove $((X + 150)) $((Y + 350)) click 1
-  as_user fcitx5-remote -o
+  pinyin_on() { as_user fcitx5-remote -o && [ "$(as_user fcitx5-remote)" = 2 ]; }
+  check "pinyin is on in the message box" wait_for 10 pinyin_on
   xdotool type --delay 60 nihao
   xdotool key space
   sleep 0.5
@@ -256,10 +260,10 @@ pids=()
 # Removing the package, then purging it, leaves every file of the user's.
 users_files() { (cd "$HOME_DIR" && find .config/RaveloZent .config/autostart .local/state/RaveloZent -type f -print0 | sort -z | xargs -0 sha256sum); }
 before=$(users_files)
-apt-get remove -y -q ravelozent >/tmp/remove.log 2>&1
+apt-get remove -y -q ravelozent >"$OUT/remove.log" 2>&1
 check "remove takes the program away" test ! -e /usr/lib/ravelozent/RaveloZent -a ! -e /usr/bin/ravelozent
 check "remove keeps the provider's Info.ini" test -f /etc/ravelozent/Info.ini
-apt-get purge -y -q ravelozent >>/tmp/remove.log 2>&1
+apt-get purge -y -q ravelozent >>"$OUT/remove.log" 2>&1
 check "purge takes the provider's Info.ini away" test ! -e /etc/ravelozent
 after=$(users_files)
 check "the user's files survive remove and purge" test -n "$before" -a "$before" = "$after"
