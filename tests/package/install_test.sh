@@ -55,7 +55,9 @@ if [ -z "${RAVELO_PKG_STAGE:-}" ]; then
 
   echo "checked at $SECONDS s" >>"$OUT/checks.log"
   # The rest happens in the throw-away root; its verdicts come back as lines.
-  RAVELO_PKG_STAGE=inside DEB=$DEB unshare -m --propagation private bash "$0" "$BUILD" >"$OUT/inside.log" 2>&1
+  TOP=$(mktemp -d /tmp/ravelo-pkgroot.XXXXXX)
+  RAVELO_PKG_STAGE=inside DEB=$DEB TOP=$TOP unshare -m --propagation private bash "$0" "$BUILD" >"$OUT/inside.log" 2>&1
+  rmdir "$TOP"
   echo "inside done at $SECONDS s" >>"$OUT/checks.log"
   grep -E '^(PASS|FAIL) ' "$OUT/inside.log"
   inside_pass=$(grep -c '^PASS ' "$OUT/inside.log")
@@ -70,7 +72,6 @@ fi
 
 # ---- inside a mount namespace of our own: an overlay of / becomes the root ----
 set -e
-TOP=$(mktemp -d /tmp/ravelo-pkgroot.XXXXXX)
 mount -t tmpfs -o size=4g tmpfs "$TOP"
 mkdir "$TOP/upper" "$TOP/work" "$TOP/root"
 mount -t overlay overlay -o "lowerdir=/,upperdir=$TOP/upper,workdir=$TOP/work" "$TOP/root"
