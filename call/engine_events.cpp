@@ -59,8 +59,11 @@ void ApplyRegStatus(int status) {
         StatusTip = ZH(" 未知含义的状态代码：");
         break;
     }
-    if (dialog) platform::dialogs().ShowWarningBox(StatusTip + ZH(" 登录失败！"), ZH("系统提示"));
-    WriteLog(StatusTip);
+    // The box is modal: events handled while it is open may replace
+    // StatusTip, and the log line is about this status.
+    const text::Ansi tip = StatusTip;
+    if (dialog) platform::dialogs().ShowWarningMessage(tip + ZH(" 登录失败！"));
+    WriteLog(tip);
 }
 
 void ApplyCallState(int line, const text::Ansi& state) {
