@@ -190,7 +190,11 @@ void TfrmMessage::AppendHistory(const text::Ansi& line) {
 
 void TfrmMessage::spbSendClick() {
     PeerNumber = PeerNumberFromCaption(caption_);
-    const text::Ansi body = AnsiFromQ(SendMsg->toPlainText());
+    // Line breaks leave as CR LF, as a desktop text box gives them, and the
+    // 500-byte bound counts them so.
+    QString typed = SendMsg->toPlainText();
+    typed.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    const text::Ansi body = AnsiFromQ(typed);
     if (body.empty()) return;
     // A refused message (its dialog has been shown) is neither recorded as
     // said nor thrown away: the text stays for the user to mend.

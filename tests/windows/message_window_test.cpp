@@ -261,7 +261,8 @@ TEST_F(MessageWindowTest, SendGoesToTheCallControlAndIsRecorded) {
     w->spbSend->click();
     EXPECT_EQ(EngineArgs("SphSipSendMessage"),
               (std::vector<std::vector<std::string>>{
-                  {std::string("sip:8613900139000@") + service::kSipDomain, ZH("你好\n第二行")}}));
+                  {std::string("sip:8613900139000@") + service::kSipDomain, ZH("你好\r\n第二行")}}))
+        << "line breaks leave as CR LF";
     EXPECT_EQ(w->PeerNumber, "13900139000");
     EXPECT_EQ(Lines(w), (std::vector<text::Ansi>{ZH("我说") + LongTimeText(), ZH("你好"), ZH("第二行")}));
     EXPECT_TRUE(w->SendMsg->toPlainText().isEmpty());
@@ -286,6 +287,8 @@ TEST_F(MessageWindowTest, RefusedSendIsReportedOnceAndKeepsTheText) {
         {"(1390013)", "hello", "请输入正确的号码，手机号码前不加0，固话加区号。"},
         {"(13900139000", "hello", "请输入数字电话号码！"},  // no ")": no peer
         {"(13900139000)", ZH(chinese251), "每次发送的内容只能在500字以内"},
+        // 498 + 1 + 1 bytes as typed, 501 with the line break sent as CR LF.
+        {"(13900139000)", ZH(chinese251.substr(6)) + "\nx", "每次发送的内容只能在500字以内"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.caption);
