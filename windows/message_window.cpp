@@ -225,6 +225,7 @@ void TfrmMessage::spbCloseClick() { close(); }
 
 void TfrmMessage::ReadMsgTimerTimer() {
     PeerNumber = PeerNumberFromCaption(caption_);
+    if (PeerNumber.empty()) return;  // no peer: the start-up window takes nothing
     const text::Ansi taken = TakeMessageFor(PeerNumber);
     if (!taken.empty()) {
         const std::size_t p = taken.find('@');
