@@ -3,13 +3,11 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QLocale>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QTime>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -17,7 +15,6 @@
 #include "call/call_control.h"
 #include "core/form_registry.h"
 #include "core/msg_queue.h"
-#include "platform/clock.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
 #include "windows/message_windows.h"
@@ -57,14 +54,6 @@ QString PlainLines(const text::Ansi& t) {
 }
 
 }  // namespace
-
-text::Ansi LongTimeText() {
-    const platform::LocalTime t = platform::clock().Now();
-    // The long format names a time zone in some regions; the history never showed one.
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return AnsiFromQ(QTime(t.hour, t.minute, t.second).toString(format.trimmed()));
-}
 
 TfrmMessage::TfrmMessage(QWidget* owner) : QWidget(owner, Qt::Window) {
     RegisterForm(this, "TfrmMessage");
