@@ -17,7 +17,7 @@ QString PageText(QWebEnginePage* page) {
         text = t;
         done = true;
     });
-    QTest::qWaitFor([&] { return done; }, 5000);
+    if (!QTest::qWaitFor([&] { return done; }, 5000)) return {};
     return text;
 }
 

@@ -2,18 +2,16 @@
 // The call control with the real engine and two sipp peers: while a call is
 // connected another caller rings and is declined; the connected call keeps
 // its state and can still be hung up from the client.
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
 
 #include "call/call_control.h"
 #include "core/daily_log.h"
 #include "core/shared_state.h"
 #include "service_addresses.h"
+#include "tests/e2e/pump_until.h"
 #include "tests/engine/sipp_peer.h"
 #include "tests/support/platform_fakes.h"
 
@@ -26,16 +24,6 @@ namespace {
 constexpr int kCalledPort = 15990;
 constexpr int kCallerPort = 15991;
 constexpr int kEnginePort = 25990;
-
-bool PumpUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 bool Logged(const text::Ansi& part) {
     for (const auto& l : LogBufferLines())
