@@ -24,6 +24,7 @@
 #include <exception>
 
 #include "app/artwork.h"
+#include "app/browser_language.h"
 #include "app/taskbar.h"
 #include "core/daily_log.h"
 #include "core/form_registry.h"
@@ -250,7 +251,7 @@ void TfrmMain::BuildWebPanel() {
     welcomeColumn->addWidget(Web_PanelCaption);
     welcomeColumn->addWidget(Label1);
     welcomeColumn->addStretch(1);
-    CppWebBrowser = new QWebEngineView(area);
+    CppWebBrowser = NewClientBrowser(area);
     stack->addWidget(welcome, 0, 0);
     stack->addWidget(CppWebBrowser, 0, 0);
     column->addWidget(area, 1);

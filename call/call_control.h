@@ -56,7 +56,12 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    // The login sequence itself; DoLogin runs it once at a time.
+    void LoginSequence();
+
     bool engineDestroyed_ = false;
+    bool loginRunning_ = false;
+    bool loginWaiting_ = false;
 };
 
 extern TfrmCall* frmCall;

@@ -59,13 +59,26 @@ void ApplyRegStatus(int status) {
         StatusTip = ZH(" 未知含义的状态代码：");
         break;
     }
-    if (dialog) platform::dialogs().ShowWarningBox(StatusTip + ZH(" 登录失败！"), ZH("系统提示"));
-    WriteLog(StatusTip);
+    // The box is modal: events handled while it is open may replace
+    // StatusTip, and the log line is about this status.
+    const text::Ansi tip = StatusTip;
+    if (dialog) platform::dialogs().ShowWarningMessage(tip + ZH(" 登录失败！"));
+    WriteLog(tip);
 }
 
 void ApplyCallState(int line, const text::Ansi& state) {
     MainWindowPort* main = mainWindowPort();
-    if (state == "callend") {
+    if (state == "callend" && LiveCallId >= 0 && line != LiveCallId) {
+        // Another line ended (an incoming call declined or given up during a
+        // call): the connected call goes on, and so must its state, or it
+        // could no longer be hung up.
+        Call_Status = LiveCallStatus;
+        CallDirection = LiveCallStatus == 3 ? "Call_Out" : "Call_IN";
+        (LiveCallStatus == 3 ? OutCallId : InCallId) = LiveCallId;
+        StatusTip = ZH("已挂机");
+        platform::sound().Play("sound\\hangup.wav", false);
+    } else if (state == "callend") {
+        LiveCallId = -1;
         Call_Status = 0;
         StatusTip = ZH("已挂机");
         CallSeconds = 0;
@@ -79,11 +92,15 @@ void ApplyCallState(int line, const text::Ansi& state) {
         StatusTip = ZH("正在呼叫...");
     } else if (state == "callanswer") {
         Call_Status = 3;
+        LiveCallId = line;
+        LiveCallStatus = 3;
         if (main) main->SetTips(ZH("呼出通话中..."));
         CallSeconds = 0;
         if (main) main->StartBillTimer();
     } else if (state == "answerstr") {
         Call_Status = 4;
+        LiveCallId = line;
+        LiveCallStatus = 4;
         if (main) main->SetTips(ZH("接听通话中..."));
         CallSeconds = 0;
         if (main) main->StartBillTimer();

@@ -52,6 +52,30 @@ void TfrmCall::ShowLogin() {
 }
 
 void TfrmCall::DoLogin() {
+    // Discovery keeps the message loop running while it waits, so a login
+    // asked for meanwhile (the line type switched, the login command) would
+    // run inside this one: its request would cancel ours and be refused
+    // itself, and both would register with the default server. It runs after
+    // this one ends instead, once however often it was asked.
+    if (loginRunning_) {
+        loginWaiting_ = true;
+        return;
+    }
+    loginRunning_ = true;
+    struct Finish {
+        TfrmCall* form;
+        ~Finish() {
+            form->loginRunning_ = false;
+            if (form->loginWaiting_) {
+                form->loginWaiting_ = false;
+                form->PostNotification(WM_CALL_LOGIN);
+            }
+        }
+    } finish{this};
+    LoginSequence();
+}
+
+void TfrmCall::LoginSequence() {
     if (Account.size() < 6 || Password.empty()) {
         platform::dialogs().ShowMessage(ZH("请输入数字电话号码和密码进行登录！"));
         return;

@@ -56,17 +56,19 @@ text::Ansi TfrmCall::GetSipServer() {
     }
 
     Net_Status = ZH("正常");
-    if (answer.size() < kMinAnswer || answer.size() > kMaxAnswer) {
+    // An answer is three fields: anything without both separators (an error
+    // page of the right size, say) would become the server of every later
+    // call and page, so it is illegal data like one of the wrong size.
+    const auto first = answer.find('#');
+    const auto second = first == text::Ansi::npos ? first : answer.find('#', first + 1);
+    if (answer.size() < kMinAnswer || answer.size() > kMaxAnswer || second == text::Ansi::npos) {
         WriteLog(ZH("获取软交换节点出错,收到的是非法数据：") + answer);
         return service::kDefaultSipServer;
     }
 
-    const auto first = answer.find('#');
     SipServer = answer.substr(0, first);
-    const text::Ansi rest = first == text::Ansi::npos ? text::Ansi() : answer.substr(first + 1);
-    const auto second = rest.find('#');
-    UserDes = rest.substr(0, second);
-    Md5Pwd = second == text::Ansi::npos ? text::Ansi() : rest.substr(second + 1);
+    UserDes = answer.substr(first + 1, second - first - 1);
+    Md5Pwd = answer.substr(second + 1);
     WebServer = "http://" + SipServer.substr(0, SipServer.find(':')) + ":8080/";
     return SipServer;
 }

@@ -24,13 +24,16 @@ const std::vector<TfrmMessage*>& MessageWindows();
 void AddMessageWindow(TfrmMessage* w);
 void RemoveMessageWindow(TfrmMessage* w);
 
-// The first message window whose caption gives `number`, or nullptr.
+// The first message window whose caption gives `number`, or nullptr; always
+// nullptr for an empty number (the start-up window is never a peer's).
 TfrmMessage* FindMessageWindow(const text::Ansi& number);
 
-// The call control's handler of a received message: logs each window looked
-// at, shows the window of `number` (restoring it when minimised) or creates
-// one owned by the call-control form, then makes sure the message at the
-// front of the queue has a window too.
+// The call control's handler of a received message: logs each of the
+// program's windows it looks at, shows the message window of `number`
+// (restoring it when minimised) or creates one owned by the call-control
+// form, then makes sure the message at the front of the queue has a window
+// too. A message without a number gets no window: it is dropped with a log
+// line.
 void ShowPeerWindow(const text::Ansi& number);
 
 // A message whose sender no caption can give back (no "@", a ")" in the
@@ -42,5 +45,6 @@ std::optional<MsgRecord> TakeStrayMessageFor(const text::Ansi& number);
 
 // Makes sure the message at the front of the queue has a window, shown, that
 // will take it: messages arriving together, or a window the user closed, must
-// not leave it unseen or block the queue.
+// not leave it unseen or block the queue. Front messages whose sender gives
+// no number are dropped with a log line.
 void ShowWindowForFrontMessage();

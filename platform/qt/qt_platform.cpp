@@ -35,6 +35,10 @@ public:
     void ShowMessage(const std::string& t) override {
         QMessageBox::information(nullptr, QApplication::applicationName(), QFromAnsi(t));
     }
+    void ShowWarningMessage(const std::string& t) override {
+        QMessageBox::warning(nullptr, QApplication::applicationName(), QFromAnsi(t), QMessageBox::Yes,
+                             QMessageBox::Yes);
+    }
 };
 
 // One player: a new sound ends the one playing, as the desktop's own wave
