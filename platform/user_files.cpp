@@ -88,7 +88,9 @@ bool InstalledLayout() {
     const std::string folder = ExecutableFolder();
     std::error_code ec;
     if (fs::equivalent(folder, g_folders->program, ec)) return true;
-    return access(folder.c_str(), W_OK) != 0;
+    // A folder the user cannot write counts as installed, unless it holds an
+    // Info.ini the user can write: that file is then kept and written in place.
+    return access(folder.c_str(), W_OK) != 0 && access((folder + "Info.ini").c_str(), W_OK) != 0;
 #endif
 }
 

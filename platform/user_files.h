@@ -3,7 +3,7 @@
 // build folder, a portable copy), it keeps them as it always did: Info.ini
 // beside the executable, the log folder and the tones under the working
 // folder. Installed (its program folder is the package's, or one it cannot
-// write), it keeps each user's files in that user's folders: Info.ini in
+// write that holds no Info.ini it can write), it keeps each user's files in that user's folders: Info.ini in
 // $XDG_CONFIG_HOME/RaveloZent/, the log folder in $XDG_STATE_HOME/RaveloZent/,
 // and finds the tones in the package's data folder.
 #pragma once
