@@ -17,6 +17,8 @@ PACKAGES=(
   sip-tester linphone-cli curl python3 kamailio iproute2
   xvfb xauth xdotool x11-utils imagemagick xdg-utils
   fonts-noto-cjk
+  # sound through a private sound server (tests/sound, bench/sound)
+  pulseaudio pulseaudio-utils
   # Windows build of core/ and net/, tested under Wine (zh_CN locale for code page 936)
   g++-mingw-w64-x86-64-posix wine64 locales
 )
