@@ -71,12 +71,12 @@ sound_feed() {
 
 sound_record() {
   SOUND_REC_FILE=$1
-  _sound_bg parecord --device=spk.monitor --latency-msec=20 --rate=8000 --channels=1 --format=s16le \
+  _sound_bg parecord --device=spk.monitor --latency-msec=50 --rate=8000 --channels=1 --format=s16le \
     --file-format=wav "$1"
   SOUND_REC_PID=$!
-  # Back once samples arrive (at most 5 s): what follows is on the record.
+  # Back once samples arrive (at most 10 s): what follows is on the record.
   local _
-  for _ in $(seq 100); do
+  for _ in $(seq 200); do
     [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt 2000 ] && return 0
     sleep 0.05
   done
@@ -158,7 +158,59 @@ sound_covers() { sound_between "$(sound_check covers "$1" "$2" "$3" "$4")" "$5" 
 # ... in none of it.
 sound_covers_none() { sound_between "$(sound_check covers "$1" "$2" "$3" "$4")" 0 0; }
 
-# Where the tone $2 first sounds in the stretch $3..$4 of $1 (empty if not).
+# Where the tone $2 first sounds in the stretch $3..$4 of $1 (empty if not),
+# at $5 dBFS or louder if given.
 sound_onset() {
-  sound_check track "$1" "tone=$2" | awk -v a="$3" -v b="$4" '$3 > a && $2 < b { print ($2 > a ? $2 : a); exit }'
+  sound_check track "$1" "tone=$2" |
+    awk -v a="$3" -v b="$4" -v l="${5:--99}" '$3 > a && $2 < b && $4 >= l { print ($2 > a ? $2 : a); exit }'
+}
+
+# --- the client on a virtual display ----------------------------------------
+
+# The stand-in, a display, the client logged in from its login window (Space
+# accepts the stored account); output and log under $OUT. Sets WINDOW and the
+# window's place X, Y.
+sound_client_start() {
+  rm -rf "$BUILD/app/log"
+  start_standin >"$OUT/standin.log" 2>&1 || { echo "the stand-in did not start" >&2; return 1; }
+  start_xvfb 1366x768 || return 1
+  DEMO_AUTOLOGIN=0 prepare_info_ini
+  unset QT_QPA_PLATFORM
+  start_client "$OUT/client.log"
+  local _
+  WINDOW=
+  for _ in $(seq 100); do
+    WINDOW=$(xdotool search --name "^RaveloZent 1.3" 2>/dev/null | head -1)
+    [ -n "$WINDOW" ] && break
+    sleep 0.2
+  done
+  [ -n "$WINDOW" ] || { echo "no client window" >&2; return 1; }
+  sleep 2
+  xdotool key space
+  wait_for_log "登录成功" 30 || { echo "no registration" >&2; return 1; }
+  eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+}
+
+# A click at a place of the main window.
+sound_click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
+
+# Dials a number from the number box with the IP-call button.
+sound_dial() {
+  sound_click 257 20
+  xdotool key ctrl+a
+  xdotool type --delay 20 "$1"
+  sound_click 405 19
+}
+
+# The fill (0 to 100) of the level meters Sound_OUT and Sound_IN, read from a
+# picture of the window ($1 keeps it): the share of a bar's middle row that
+# is painted in the highlight colour.
+sound_meters() {
+  import -window root "$1" 2>/dev/null || return 1
+  local bar y
+  for y in 524 541; do
+    convert "$1" -crop 94x1+$((X + 2))+$((Y + y)) +repage txt:- 2>/dev/null |
+      awk -F'[(),]' 'NR > 1 { n++; if ($5 > $3 + 60) blue++ } END { printf "%d ", n ? 100 * blue / n : -1 }'
+  done
+  echo
 }

@@ -11,23 +11,29 @@ Standard library only.
       "NAME START END LEVEL_DBFS", times in seconds from the recording's start
   sound_check.py covers REC.wav FREQ[+FREQ...] START END
       the share (0 to 1) of that stretch in which the tone sounds
+  sound_check.py active REC.wav START END
+      "FIRST LAST SHARE": the first and last 100 ms with sound (above
+      -45 dBFS) in that stretch, and the share of such windows
   sound_check.py level REC.wav START END
       the level of that stretch in dBFS (-99 for digital silence)
   sound_check.py peak REC.wav START END
       the strongest frequency of that stretch, in Hz (2 Hz steps)
 """
 import math
+import os
 import struct
 import sys
 import wave
 
 RATE = 8000
-WINDOW = 0.08  # seconds analysed at a time: 40 Hz apart is still told apart
-STEP = 0.02  # seconds between the starts of two windows
+# Seconds analysed at a time: 0.08 tells tones 40 Hz apart; SOUND_WINDOW=0.03
+# times short tones better when their frequencies lie far apart.
+WINDOW = float(os.environ.get("SOUND_WINDOW", "0.08"))
+STEP = WINDOW / 4  # seconds between the starts of two windows
 FLOOR = 10 ** (-45 / 20)  # a frequency weaker than -45 dBFS counts as absent
 RELATIVE = 0.1  # ... and so does one 20 dB below the strongest tracked one
-MERGE = 0.1  # gaps shorter than this do not split a stretch
-SHORTEST = 0.05  # shorter stretches are the splash of a tone's edge
+MERGE = WINDOW * 1.25  # gaps shorter than this do not split a stretch
+SHORTEST = WINDOW * 0.6  # shorter stretches are the splash of a tone's edge
 
 
 def read(path):
@@ -128,6 +134,21 @@ def level(path, start, end):
     print("%.1f" % db(rms))
 
 
+def active(path, start, end):
+    rate, part = stretch(path, start, end)
+    size = rate // 10
+    loud = []
+    for i in range(0, len(part) - size + 1, size):
+        block = part[i:i + size]
+        if math.sqrt(sum(x * x for x in block) / size) > FLOOR:
+            loud.append(start + i / rate)
+    share = len(loud) / max(1, len(part) // size)
+    if loud:
+        print("%.3f %.3f %.2f" % (loud[0], loud[-1] + 0.1, share))
+    else:
+        print("- - 0.00")
+
+
 def peak(path, start, end):
     rate, part = stretch(path, start, end)
     windows = list(blocks(part, rate))
@@ -152,8 +173,8 @@ def main(argv):
         track(argv[1], [(a.split("=")[0], freqs(a.split("=")[1])) for a in argv[2:]])
     elif len(argv) == 5 and argv[0] == "covers":
         covers(argv[1], freqs(argv[2]), float(argv[3]), float(argv[4]))
-    elif len(argv) == 4 and argv[0] in ("level", "peak"):
-        (level if argv[0] == "level" else peak)(argv[1], float(argv[2]), float(argv[3]))
+    elif len(argv) == 4 and argv[0] in ("level", "peak", "active"):
+        {"level": level, "peak": peak, "active": active}[argv[0]](argv[1], float(argv[2]), float(argv[3]))
     else:
         sys.exit(__doc__)
 
