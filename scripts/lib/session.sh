@@ -31,16 +31,22 @@ start_standin() {
   _session_standin=1
 }
 
-# A virtual display on a free number; exports DISPLAY.
+# A virtual display on a free number; exports DISPLAY. Xvfb picks the number
+# itself and reports it once it listens, so tests starting side by side never
+# share a display.
 start_xvfb() {
-  local n=90
-  while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
-  export DISPLAY=:$n
-  Xvfb "$DISPLAY" -screen 0 "${1:-1366x768}x24" -nolisten tcp >/dev/null 2>&1 &
+  local numfile n _
+  numfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "${1:-1366x768}x24" -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
   _session_pids+=($!)
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && return 0; sleep 0.1; done
-  echo "Xvfb did not start" >&2
-  return 1
+  for _ in $(seq 100); do
+    n=$(tr -dc 0-9 <"$numfile")
+    [ -n "$n" ] && break
+    sleep 0.1
+  done
+  rm -f "$numfile"
+  [ -n "$n" ] || { echo "Xvfb did not start" >&2; return 1; }
+  export DISPLAY=:$n
 }
 
 # Info.ini beside the executable with the demo account, enciphered by the

@@ -15,7 +15,7 @@ sound_test_begin "$BUILD/sound-tests/client-ring"
 REC=$OUT/speaker.wav
 # Seconds the question stays open: the ring (1 s on, 2 s off) loops once and
 # is answered in the middle of its second burst.
-HOLD=3.4
+HOLD=3.6
 
 sound_start || sound_test_abort "no sound server"
 sound_record "$REC" || sound_test_abort "no recording"
@@ -58,7 +58,7 @@ sound_record_stop
 rings() {
   sound_check track "$REC" ring=440+480 hang=480+620 | sort -k1,1 -s |
     awk '$1 == "hang" { a[++n] = $2; b[n] = $3; next }
-      $3 - $2 >= 0.4 { for (i = 1; i <= n; i++) if ($2 < b[i] && $3 > a[i]) next; print }'
+      $3 - $2 >= 0.3 { for (i = 1; i <= n; i++) if ($2 < b[i] && $3 > a[i]) next; print }'
 }
 rings >"$OUT/rings.txt"
 # The ring's stretches between two moments (recording time).
