@@ -4,6 +4,8 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD=${BUILD_DIR:-$ROOT/build}
+# The client's folder: Info.ini and the log live beside the executable.
+APP=${APP_DIR:-$BUILD/app}
 RUNDIR=${RUNDIR:-/tmp/ravelo-standin-$$}
 export RUNDIR
 
@@ -52,7 +54,7 @@ start_xvfb() {
 # Info.ini beside the executable with the demo account, enciphered by the
 # client's own cipher. AutoLogin 0: the login window comes up filled in.
 prepare_info_ini() {
-  "$BUILD/tools/ravelo_make_ini" "$BUILD/app" "${DEMO_ACCOUNT:-13800138000}" "${DEMO_PASSWORD:-123456}" \
+  "$BUILD/tools/ravelo_make_ini" "$APP" "${DEMO_ACCOUNT:-13800138000}" "${DEMO_PASSWORD:-123456}" \
     "${DEMO_AUTOLOGIN:-0}" gmcc
 }
 
@@ -60,14 +62,14 @@ prepare_info_ini() {
 # its output goes to $1. Sets CLIENT_PID.
 start_client() {
   [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
-  (cd "$BUILD/app" && exec ./RaveloZent) >"$1" 2>&1 &
+  (cd "$APP" && exec ./RaveloZent) >"$1" 2>&1 &
   CLIENT_PID=$!
   _session_pids=("$CLIENT_PID" "${_session_pids[@]}")
 }
 
 # Today's log file of the demo account.
 client_log() {
-  echo "$BUILD/app/log/${DEMO_ACCOUNT:-13800138000}_$(date +%Y%m%d).txt"
+  echo "$APP/log/${DEMO_ACCOUNT:-13800138000}_$(date +%Y%m%d).txt"
 }
 
 # Waits until the client's log holds $1 (grep pattern), at most $2 seconds.

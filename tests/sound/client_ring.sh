@@ -53,12 +53,13 @@ declined_opened=$OPENED declined_closed=$CLOSED
 sleep 1.5
 sound_record_stop
 
-# Bursts of the ring: about a second long, and not where the hang-up tone,
-# which shares a frequency with it, sounds.
+# Bursts of the ring: about a second long, as loud as the ring file, and not
+# starting where the hang-up tone, which shares a frequency with it, sounds
+# (a caller's voice and the hang-up tone's edges hold a little of it).
 rings() {
   sound_check track "$REC" ring=440+480 hang=480+620 | sort -k1,1 -s |
     awk '$1 == "hang" { a[++n] = $2; b[n] = $3; next }
-      $3 - $2 >= 0.3 { for (i = 1; i <= n; i++) if ($2 < b[i] && $3 > a[i]) next; print }'
+      $3 - $2 >= 0.3 && $4 >= -25 { for (i = 1; i <= n; i++) if ($2 >= a[i] - 0.05 && $2 < b[i]) next; print }'
 }
 rings >"$OUT/rings.txt"
 # The ring's stretches between two moments (recording time).
