@@ -47,7 +47,7 @@ incoming() {
 
 incoming y || sound_test_abort "no answer question for the first call"
 answered_opened=$OPENED answered_closed=$CLOSED
-sleep 1
+sleep 2.5 # the hang-up tone ends before the next ring
 incoming n || sound_test_abort "no answer question for the second call"
 declined_opened=$OPENED declined_closed=$CLOSED
 sleep 1.5
@@ -59,7 +59,7 @@ sound_record_stop
 rings() {
   sound_check track "$REC" ring=440+480 hang=480+620 | sort -k1,1 -s |
     awk '$1 == "hang" { a[++n] = $2; b[n] = $3; next }
-      $3 - $2 >= 0.3 && $4 >= -25 { for (i = 1; i <= n; i++) if ($2 >= a[i] - 0.05 && $2 < b[i]) next; print }'
+      $3 - $2 >= 0.3 && $4 >= -25 { for (i = 1; i <= n; i++) if ($2 >= a[i] - 0.05 && $2 < b[i] && $3 - $2 < 0.5) next; print }'
 }
 rings >"$OUT/rings.txt"
 # The ring's stretches between two moments (recording time).
