@@ -30,7 +30,7 @@ sound_click 46 128
 sleep 1
 keys19=$(sound_now)
 xdotool mousemove $((X + 15)) $((Y + 95)) click 1 sleep 0.05 mousemove $((X + 76)) $((Y + 161)) click 1
-sleep 1
+sleep 2
 
 # Echo call: a 4 s tone into the microphone once the call runs, pictures of
 # the meters with the tone and after it.
@@ -76,7 +76,7 @@ check "key 5 plays its whole DTMF tone" sound_between "${k5:-0}" 0.1 0.2
 # Keys 1 and 9 clicked 0.05 s apart: 9 sounds whole and alone. Played side
 # by side, both 0.15 s tones would sound together for about 0.1 s.
 read -r one_on one_end nine_on nine_end <<<"$(short one=697+1209 nine=852+1477 |
-  awk -v s="$(at "$keys19")" -v e="$(at "$keys19" 1)" '$2 >= s && $2 < e && !($1 in on) { on[$1] = $2; end[$1] = $3 }
+  awk -v s="$(at "$keys19")" -v e="$(at "$keys19" 2)" '$2 >= s && $2 < e && !($1 in on) { on[$1] = $2; end[$1] = $3 }
     END { print ("one" in on) ? on["one"] " " end["one"] : "- -", ("nine" in on) ? on["nine"] " " end["nine"] : "- -" }')"
 echo "FIGURE keys 1, 9: clicked at $(at "$keys19") s; 1 heard $one_on-$one_end s, 9 heard $nine_on-$nine_end s"
 check "key 9 plays its whole DTMF tone" awk -v a="$nine_on" -v b="$nine_end" 'BEGIN { exit !(a != "-" && b - a >= 0.12) }'

@@ -53,14 +53,9 @@ declined_opened=$OPENED declined_closed=$CLOSED
 sleep 1.5
 sound_record_stop
 
-# Bursts of the ring: about a second long, as loud as the ring file, and not
-# starting where the hang-up tone, which shares a frequency with it, sounds
-# (a caller's voice and the hang-up tone's edges hold a little of it).
-rings() {
-  sound_check track "$REC" ring=440+480 hang=480+620 | sort -k1,1 -s |
-    awk '$1 == "hang" { a[++n] = $2; b[n] = $3; next }
-      $3 - $2 >= 0.3 && $4 >= -25 { for (i = 1; i <= n; i++) if ($2 >= a[i] - 0.05 && $2 < b[i] && $3 - $2 < 0.5) next; print }'
-}
+# Bursts of the ring: about a second long, as loud as the ring file, and
+# without the hang-up tone's 620 Hz (it shares 480 Hz with the ring).
+rings() { sound_check track "$REC" ring=440+480-620 | awk '$3 - $2 >= 0.3 && $4 >= -25'; }
 rings >"$OUT/rings.txt"
 # The ring's stretches between two moments (recording time).
 ring_between() { awk -v a="$1" -v b="$2" '$3 > a && $2 < b' "$OUT/rings.txt"; }

@@ -6,8 +6,9 @@ Standard library only.
   sound_check.py tone OUT.wav FREQ[+FREQ...] SECONDS [ON OFF]
       a tone (several frequencies mixed); with ON OFF, bursts of ON seconds
       separated by OFF seconds of silence, for SECONDS in all
-  sound_check.py track REC.wav NAME=FREQ[+FREQ...] ...
-      one line per stretch where each named tone sounds:
+  sound_check.py track REC.wav NAME=FREQ[+FREQ...][-FREQ...] ...
+      one line per stretch where each named tone sounds (the frequencies after
+      a "-" must be absent, to tell it from a tone that shares the others):
       "NAME START END LEVEL_DBFS", times in seconds from the recording's start
   sound_check.py covers REC.wav FREQ[+FREQ...] START END
       the share (0 to 1) of that stretch in which the tone sounds
@@ -92,12 +93,13 @@ def spans_of(path, named):
     """{name: [[start, end, level], ...]} for each named tone."""
     rate, samples = read(path)
     spans = {name: [] for name, _ in named}
-    every = sorted({f for _, fs in named for f in fs})
+    named = [(name, [f for f in fs if f > 0], [-f for f in fs if f < 0]) for name, fs in named]
+    every = sorted({f for _, fs, nots in named for f in fs + nots})
     for t, block, hann in blocks(samples, rate, STEP):
         amp = {f: amplitude(block, rate, f, hann) for f in every}
         floor = max(FLOOR, RELATIVE * max(amp.values()))
-        for name, fs in named:
-            if min(amp[f] for f in fs) < floor:
+        for name, fs, nots in named:
+            if min(amp[f] for f in fs) < floor or any(amp[f] >= floor for f in nots):
                 continue
             level = db(math.sqrt(sum(amp[f] ** 2 for f in fs) / 2))
             runs = spans[name]
@@ -162,7 +164,9 @@ def peak(path, start, end):
 
 
 def freqs(text):
-    return [float(f) for f in text.split("+")]
+    """"440+480-620": [440, 480, -620]; a negative one must be absent."""
+    wanted, _, absent = text.partition("-")
+    return [float(f) for f in wanted.split("+")] + [-float(f) for f in absent.split("-") if f]
 
 
 def main(argv):
