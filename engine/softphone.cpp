@@ -20,9 +20,10 @@ constexpr auto kCloseLimit = std::chrono::seconds(3);
 
 std::string Text(const char* s) { return s ? s : ""; }
 
-// Without a sound card the core plays and records through files (silence), so
-// calls still come about on a headless machine.
-bool HasSoundCard() {
+// The kernel's list of ALSA cards. liblinphone always offers ALSA's "default"
+// device, even where no card stands behind it (containers, remote desktops);
+// opening it there fails and the call has no audio at all.
+bool HasAlsaCard() {
     std::ifstream cards("/proc/asound/cards");
     if (!cards) return std::filesystem::exists("/dev/snd") || !std::filesystem::exists("/proc");
     std::string line;
@@ -31,6 +32,22 @@ bool HasSoundCard() {
         if (!line.empty() && line.find('[') != std::string::npos) return true;
     }
     return false;
+}
+
+// The devices of the sound system (PulseAudio, ALSA cards, ...) that liblinphone
+// offers with the capability, in its order. Listed and used alike.
+std::vector<const LinphoneAudioDevice*> SoundDevices(const bctbx_list_t* devices, bool playback) {
+    const LinphoneAudioDeviceCapabilities want =
+        playback ? LinphoneAudioDeviceCapabilityPlay : LinphoneAudioDeviceCapabilityRecord;
+    const bool alsa_cards = HasAlsaCard();
+    std::vector<const LinphoneAudioDevice*> found;
+    for (const bctbx_list_t* it = devices; it; it = it->next) {
+        auto* dev = static_cast<const LinphoneAudioDevice*>(it->data);
+        const char* driver = linphone_audio_device_get_driver_name(dev);
+        if (!alsa_cards && driver && strcasecmp(driver, "ALSA") == 0) continue;
+        if (linphone_audio_device_has_capability(dev, want)) found.push_back(dev);
+    }
+    return found;
 }
 
 // The engine keeps its database and settings in a folder of its own under the
@@ -56,8 +73,12 @@ int LocalSipPort() {
     return LC_SIP_TRANSPORT_RANDOM;
 }
 
-// Levels come in dBm0; -60 and below is silence, 0 is full scale.
-int ToPercent(float db) {
+// The stack's meter reads ten times the logarithm of the RMS amplitude, half
+// the decibels of the signal's power: digital silence reads about -44 and a
+// codec's idle noise about -34. Doubled, -60 dB and below is silence and 0 is
+// full scale.
+int ToPercent(float meter) {
+    const float db = 2.0f * meter;
     if (!(db > -60.0f)) return 0;
     if (db >= 0.0f) return 100;
     return static_cast<int>(std::lround((db + 60.0f) * 100.0f / 60.0f));
@@ -216,10 +237,7 @@ bool Softphone::Open() {
     linphone_core_set_use_info_for_dtmf(core_, FALSE);
     linphone_core_set_ring(core_, nullptr);  // the client rings itself
     linphone_core_set_audio_port(core_, -1);
-    if (!HasSoundCard()) {
-        linphone_core_set_use_files(core_, TRUE);
-        linphone_core_set_play_file(core_, nullptr);  // silence
-    }
+    UseSoundDevices();
     LinphoneVideoActivationPolicy* video = linphone_factory_create_video_activation_policy(factory);
     linphone_video_activation_policy_set_automatically_initiate(video, FALSE);
     linphone_video_activation_policy_set_automatically_accept(video, FALSE);
@@ -310,7 +328,8 @@ void Softphone::ReportLevels() {
     SphAudioStatsCallback cb = Callbacks().audio.load();
     if (call && linphone_call_get_state(call) == LinphoneCallStateStreamsRunning) {
         levels_live_ = true;
-        if (cb) cb(ToPercent(linphone_call_get_play_volume(call)), ToPercent(linphone_call_get_record_volume(call)));
+        // Outgoing first: what the microphone sends, then what the speaker plays.
+        if (cb) cb(ToPercent(linphone_call_get_record_volume(call)), ToPercent(linphone_call_get_play_volume(call)));
     } else if (levels_live_) {
         levels_live_ = false;
         if (cb) cb(0, 0);
@@ -426,15 +445,29 @@ void Softphone::Register(const std::string& server, const std::string& user, con
 std::vector<std::string> Softphone::Devices(bool playback) {
     std::vector<std::string> names;
     if (!core_) return names;
-    const LinphoneAudioDeviceCapabilities want =
-        playback ? LinphoneAudioDeviceCapabilityPlay : LinphoneAudioDeviceCapabilityRecord;
     bctbx_list_t* devices = linphone_core_get_extended_audio_devices(core_);
-    for (bctbx_list_t* it = devices; it; it = it->next) {
-        auto* dev = static_cast<LinphoneAudioDevice*>(it->data);
-        if (linphone_audio_device_has_capability(dev, want)) names.push_back(Text(linphone_audio_device_get_id(dev)));
-    }
+    for (const LinphoneAudioDevice* dev : SoundDevices(devices, playback))
+        names.push_back(Text(linphone_audio_device_get_id(dev)));
     bctbx_list_free_with_data(devices, reinterpret_cast<bctbx_list_free_func>(linphone_audio_device_unref));
     return names;
+}
+
+// Calls play and record through the first playback and capture device of the
+// lists the client shows. Without both, the core plays and records through
+// files (silence), so calls still come about on a machine without sound.
+void Softphone::UseSoundDevices() {
+    bctbx_list_t* devices = linphone_core_get_extended_audio_devices(core_);
+    const auto play = SoundDevices(devices, true);
+    const auto record = SoundDevices(devices, false);
+    if (!play.empty() && !record.empty()) {
+        linphone_core_set_use_files(core_, FALSE);
+        linphone_core_set_playback_device(core_, linphone_audio_device_get_id(play.front()));
+        linphone_core_set_capture_device(core_, linphone_audio_device_get_id(record.front()));
+    } else {
+        linphone_core_set_use_files(core_, TRUE);
+        linphone_core_set_play_file(core_, nullptr);  // silence
+    }
+    bctbx_list_free_with_data(devices, reinterpret_cast<bctbx_list_free_func>(linphone_audio_device_unref));
 }
 
 int Softphone::MakeCall(const std::string& number) {

@@ -73,6 +73,7 @@ private:
     void ReportRegistration(int status);
     void ReportCall(int line, const char* state);
     void ReportLevels();
+    void UseSoundDevices();
     LinphoneCall* FindLine(int line);
     void IterateFor(std::chrono::milliseconds limit, bool (Softphone::*done)());
     bool NoLines();

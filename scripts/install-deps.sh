@@ -20,6 +20,8 @@ PACKAGES=(
   # the Debian package and the installed client's desktop session
   dpkg-dev file lintian desktop-file-utils appstream dbus inotify-tools
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
+  # sound through a private sound server (tests/sound, bench/sound)
+  pulseaudio pulseaudio-utils
   # Windows build of core/ and net/, tested under Wine (zh_CN locale for code page 936)
   g++-mingw-w64-x86-64-posix wine64 locales
 )

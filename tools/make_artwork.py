@@ -323,15 +323,21 @@ def main():
     small_glyph(os.path.join(images, "bridge.png"), bridge_glyph)
     small_glyph(os.path.join(images, "regist.png"), regist_glyph)
 
+    # A player may stop once it has handed the last samples to the sound
+    # server, cutting off what is still buffered there (Qt's sound effect over
+    # PulseAudio loses about 0.1 s): each tone ends with a quarter second of
+    # silence, so the tone itself is heard whole.
+    tail = silence(0.25)
     # sound\DTMF10.wav is "*", sound\DTMF11.wav is "#".
     for index, key in enumerate("0123456789*#"):
-        write_wave(os.path.join(sounds, "DTMF%d.wav" % index), tone(DTMF[key], 0.15))
+        write_wave(os.path.join(sounds, "DTMF%d.wav" % index), tone(DTMF[key], 0.15) + tail)
     write_wave(os.path.join(sounds, "login.wav"),
-               tone([523], 0.12) + tone([659], 0.12) + tone([784], 0.25))
+               tone([523], 0.12) + tone([659], 0.12) + tone([784], 0.25) + tail)
     # Played in a loop: one ring, then a pause.
     write_wave(os.path.join(sounds, "ring.wav"), tone([440, 480], 1.0) + silence(2.0))
     write_wave(os.path.join(sounds, "hangup.wav"),
-               tone([480, 620], 0.25) + silence(0.25) + tone([480, 620], 0.25) + silence(0.25) + tone([480, 620], 0.25))
+               tone([480, 620], 0.25) + silence(0.25) + tone([480, 620], 0.25) + silence(0.25) + tone([480, 620], 0.25) +
+               tail)
     return 0
 
 

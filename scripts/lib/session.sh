@@ -4,6 +4,8 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD=${BUILD_DIR:-$ROOT/build}
+# The client's folder: Info.ini and the log live beside the executable.
+APP=${APP_DIR:-$BUILD/app}
 RUNDIR=${RUNDIR:-/tmp/ravelo-standin-$$}
 export RUNDIR
 
@@ -31,22 +33,28 @@ start_standin() {
   _session_standin=1
 }
 
-# A virtual display on a free number; exports DISPLAY.
+# A virtual display on a free number; exports DISPLAY. Xvfb picks the number
+# itself and reports it once it listens, so tests starting side by side never
+# share a display.
 start_xvfb() {
-  local n=90
-  while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
-  export DISPLAY=:$n
-  Xvfb "$DISPLAY" -screen 0 "${1:-1366x768}x24" -nolisten tcp >/dev/null 2>&1 &
+  local numfile n _
+  numfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "${1:-1366x768}x24" -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
   _session_pids+=($!)
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && return 0; sleep 0.1; done
-  echo "Xvfb did not start" >&2
-  return 1
+  for _ in $(seq 100); do
+    n=$(tr -dc 0-9 <"$numfile")
+    [ -n "$n" ] && break
+    sleep 0.1
+  done
+  rm -f "$numfile"
+  [ -n "$n" ] || { echo "Xvfb did not start" >&2; return 1; }
+  export DISPLAY=:$n
 }
 
 # Info.ini beside the executable with the demo account, enciphered by the
 # client's own cipher. AutoLogin 0: the login window comes up filled in.
 prepare_info_ini() {
-  "$BUILD/tools/ravelo_make_ini" "$BUILD/app" "${DEMO_ACCOUNT:-13800138000}" "${DEMO_PASSWORD:-123456}" \
+  "$BUILD/tools/ravelo_make_ini" "$APP" "${DEMO_ACCOUNT:-13800138000}" "${DEMO_PASSWORD:-123456}" \
     "${DEMO_AUTOLOGIN:-0}" gmcc
 }
 
@@ -54,14 +62,14 @@ prepare_info_ini() {
 # its output goes to $1. Sets CLIENT_PID.
 start_client() {
   [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
-  (cd "$BUILD/app" && exec ./RaveloZent) >"$1" 2>&1 &
+  (cd "$APP" && exec ./RaveloZent) >"$1" 2>&1 &
   CLIENT_PID=$!
   _session_pids=("$CLIENT_PID" "${_session_pids[@]}")
 }
 
 # Today's log file of the demo account.
 client_log() {
-  echo "$BUILD/app/log/${DEMO_ACCOUNT:-13800138000}_$(date +%Y%m%d).txt"
+  echo "$APP/log/${DEMO_ACCOUNT:-13800138000}_$(date +%Y%m%d).txt"
 }
 
 # Waits until the client's log holds $1 (grep pattern), at most $2 seconds.

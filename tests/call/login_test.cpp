@@ -180,4 +180,10 @@ TEST_F(Login, EngineWithoutDevicesLeavesTheListsAlone) {
     form->DoLogin();
     EXPECT_EQ(form->SoundOutput->count(), 1);
     EXPECT_EQ(form->SoundOutput->itemText(0), "earlier");
+    // Calls will be silent: one log line says so, however often one logs in.
+    form->DoLogin();
+    int lines = 0;
+    for (const text::Ansi& l : LogBufferLines())
+        lines += l.find(ZH("没有找到放音和录音设备，通话将没有声音")) != text::Ansi::npos;
+    EXPECT_EQ(lines, 1);
 }
