@@ -24,7 +24,6 @@
 #include <exception>
 
 #include "app/artwork.h"
-#include "app/taskbar.h"
 #include "core/daily_log.h"
 #include "core/form_registry.h"
 #include "core/settings.h"
@@ -32,6 +31,7 @@
 #include "platform/dialogs.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/window_frame.h"
 
 using text::ZH;
 
@@ -55,8 +55,9 @@ QToolButton* FlatButton(QWidget* parent, const QString& text, const QString& hin
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     frmMain = this;
     RegisterForm(this, "TfrmMain");
-    // A tool window keeps its frame and close box but gets no taskbar button
-    // (on X11 it is a utility window, which task bars leave out).
+    // A tool window keeps its frame but gets no taskbar button (on X11 it is
+    // a utility window, which task bars leave out); of the title-bar buttons
+    // only the close box.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFont(UiPixelFont(13));
@@ -387,7 +388,9 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TfrmMain::showEvent(QShowEvent* e) {
-    KeepOffTaskbar(this);  // before the window is mapped
+    // Before the window is mapped: the window manager reads both then.
+    KeepOffTaskbar(this);
+    UseCloseOnlyFrame(this);
     QWidget::showEvent(e);
 }
 
