@@ -4,11 +4,11 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -215,8 +215,10 @@ void TfrmMain::BuildWebPanel() {
     PhoneNum->setStyleSheet("QComboBox { color: blue; }");
     PhoneNum->setEditText(U("输入要拨的号码"));
     PhoneNum->setToolTip(U("输入号码、姓名拨打,手机第一位不加0，固话要加区号"));
-    phoneEdit_ = PhoneNum->lineEdit();
-    phoneEdit_->installEventFilter(this);
+    // The box's focus events: the combo box is the text box's focus proxy and
+    // hands it its focus events by direct calls, which a filter on the text
+    // box never sees.
+    PhoneNum->installEventFilter(this);
     spbAnswer = FlatButton(StatusImagePanel, U("IP直拨"), U("通过电脑拨打IP电话"));
     spbAnswer->setGeometry(267, 2, 75, 35);
     spbHanpCall = FlatButton(StatusImagePanel, U("挂 断"), QString());
@@ -380,9 +382,17 @@ void TfrmMain::WriteStartupLog() {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
     if (watched == LeftPanel && e->type() == QEvent::Resize) PlaceLeftBottom();
-    if (phoneEdit_ && watched == phoneEdit_) {
-        if (e->type() == QEvent::FocusIn) PhoneNumEnter();
-        if (e->type() == QEvent::FocusOut) PhoneNumExit();
+    if (watched == PhoneNum && (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
+        // Entering and leaving are moves inside the window: the box keeps its
+        // focus while its list is open, and the whole window losing or
+        // regaining the desktop's focus moves nothing.
+        const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
+        if (why != Qt::PopupFocusReason && why != Qt::ActiveWindowFocusReason) {
+            if (e->type() == QEvent::FocusIn)
+                PhoneNumEnter();
+            else
+                PhoneNumExit();
+        }
     }
     return QWidget::eventFilter(watched, e);
 }

@@ -168,9 +168,7 @@ private:
     void ConnectLineTypes();
     void ChangeLineType(const char* value, const char* notice);
 
-    QWidget* leftTop_ = nullptr;
-    QWidget* phoneEdit_ =
-        nullptr;  // PhoneNum's text box, for its focus handlers  // ImageBusy, ImageFree and Tips stacked at the top
+    QWidget* leftTop_ = nullptr;  // ImageBusy, ImageFree and Tips stacked at the top
     QSystemTrayIcon* tray_ = nullptr;
     text::Ansi startPage_;
     QSize screenSize_;
