@@ -122,6 +122,13 @@ void TfrmLogin::FormCreate() {
     LoginAccepted = false;
 }
 
+void TfrmLogin::showEvent(QShowEvent* e) {
+    // Each showing starts unanswered: only its own acceptance may start a
+    // login, however the window is closed (the window manager, the tray).
+    LoginAccepted = false;
+    QDialog::showEvent(e);
+}
+
 void TfrmLogin::spbLoginClick() {
     const text::Ansi phone = AnsiFromQ(editUserPhone->text());
     const text::Ansi pwd = AnsiFromQ(editUserPWD->text());
