@@ -42,7 +42,7 @@ int main(int argc, char* argv[]) {
 
     frmMain = new TfrmMain;
     frmCall = new TfrmCall;
-    frmLogin = new TfrmLogin;
+    frmLogin = new TfrmLogin(frmMain);  // belongs to the main window: modal to it alone
     frmMessage = new TfrmMessage;
     frmMain->show();  // the main form is shown once the windows exist
 

@@ -50,7 +50,10 @@ TfrmLogin::TfrmLogin(QWidget* parent) : QDialog(parent) {
     RegisterForm(this, "TfrmLogin");
     // A popup with no title bar; the picture draws its own frame.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setWindowModality(Qt::ApplicationModal);
+    // Modal to the window it belongs to (the main window), not to the whole
+    // program: the tray icon must still answer, its left click closes this
+    // window and its menu reopens it.
+    setWindowModality(Qt::WindowModal);
     setWindowTitle(U("用户登录"));
     setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
     setFont(UiPixelFont(12));
