@@ -115,6 +115,10 @@ public:
     void ShowFormClick();
     void HideFormClick();
     void ShutdownClick();
+    // The exit steps, also when the desktop session ends (SIGTERM, SIGINT):
+    // the engine shut down (it unregisters), the log written, the tray icon
+    // removed, the message loop ended.
+    void EndSession();
     void spbAnswerClick();
     void spbHanpCallClick();
     void spbLoginClick();
