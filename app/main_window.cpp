@@ -155,9 +155,11 @@ void TfrmMain::BuildLeftPanel() {
     QToolButton** keys[12] = {&spb1, &spb2, &spb3, &spb4, &spb5, &spb6, &spb7, &spb8, &spb9, &spb10, &spb0, &spb11};
     static const char* const names[12] = {"spb1", "spb2", "spb3", "spb4",  "spb5", "spb6",
                                           "spb7", "spb8", "spb9", "spb10", "spb0", "spb11"};
+    static const char* const keyNames[12] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "*", "0", "#"};
     for (int i = 0; i < 12; ++i) {
         QToolButton* b = FlatButton(KeyboardPanel, QString(), QString());
         b->setObjectName(names[i]);
+        b->setAccessibleName(QString::fromLatin1(keyNames[i]));  // the keypad picture carries the captions
         b->setGeometry(KeypadKeyRect(i / 3, i % 3));
         b->setStyleSheet(
             "QToolButton { background: transparent; border: none; }"

@@ -81,6 +81,7 @@ TfrmLogin::TfrmLogin(QWidget* parent) : QDialog(parent) {
     spbLogin->setFocusPolicy(Qt::NoFocus);
     spbLogin->setCursor(Qt::PointingHandCursor);
     spbLogin->setStyleSheet("QToolButton { background: transparent; border: none; }");
+    spbLogin->setAccessibleName(U("登录"));  // the picture carries the caption
 
     CheckAutoLogin = new QCheckBox(U("自动登录"), this);
     CheckAutoLogin->setGeometry(192, 200, 177, 17);
@@ -92,6 +93,7 @@ TfrmLogin::TfrmLogin(QWidget* parent) : QDialog(parent) {
     spbClose->setFocusPolicy(Qt::NoFocus);
     spbClose->setIcon(QIcon(QStringLiteral(":/images/close.png")));
     spbClose->setIconSize(QSize(16, 16));
+    spbClose->setAccessibleName(U("关闭"));
 
     Label_Active = new QLabel(U("注册新帐号，或忘记密码，请点击这里"), this);
     Label_Active->setGeometry(184, 279, 204, 12);
