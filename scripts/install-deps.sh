@@ -17,6 +17,9 @@ PACKAGES=(
   sip-tester linphone-cli curl python3 kamailio iproute2
   xvfb xauth xdotool x11-utils imagemagick xdg-utils
   fonts-noto-cjk
+  # desktop tests: a window manager, a panel with a tray and a task bar, the
+  # accessibility bus the tests read the windows through, sound without a card
+  openbox tint2 wmctrl dbus-daemon at-spi2-core python3-pyatspi pulseaudio pulseaudio-utils
   # Windows build of core/ and net/, tested under Wine (zh_CN locale for code page 936)
   g++-mingw-w64-x86-64-posix wine64 locales
 )
