@@ -18,7 +18,7 @@ export RUNDIR=$DESK/standin
 CLIENT_DIR=$DESK/app
 UI=("/usr/bin/python3" "$ROOT/scripts/lib/ui.py")
 PICTURES=${PICTURES:-$BUILD/desktop/${DESKTOP_NAME:-session}}
-mkdir -p "$PICTURES"
+rm -rf "$PICTURES" && mkdir -p "$PICTURES"  # this run's pictures only
 _desk_passes=0
 _desk_failures=0
 
