@@ -385,12 +385,18 @@ void TfrmMain::WriteStartupLog() {
 bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
     if (watched == LeftPanel && e->type() == QEvent::Resize) PlaceLeftBottom();
     if (watched == PhoneNum && (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
-        // Entering and leaving are moves inside the window: the box keeps its
-        // focus while its list is open, and the whole window losing or
-        // regaining the desktop's focus moves nothing.
+        // Entering and leaving are moves inside the window. The box keeps its
+        // focus while its list is open; and when the whole window loses the
+        // desktop's focus and gets it back, the box never left. A click into
+        // the box of a window that was not active is an entry all the same.
+        const bool in = e->type() == QEvent::FocusIn;
         const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
-        if (why != Qt::PopupFocusReason && why != Qt::ActiveWindowFocusReason) {
-            if (e->type() == QEvent::FocusIn)
+        if (why == Qt::PopupFocusReason) return QWidget::eventFilter(watched, e);
+        if (why == Qt::ActiveWindowFocusReason && (!in || phoneKeptFocus_)) {
+            phoneKeptFocus_ = !in;
+        } else {
+            phoneKeptFocus_ = false;
+            if (in)
                 PhoneNumEnter();
             else
                 PhoneNumExit();

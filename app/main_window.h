@@ -172,7 +172,8 @@ private:
     void ConnectLineTypes();
     void ChangeLineType(const char* value, const char* notice);
 
-    QWidget* leftTop_ = nullptr;  // ImageBusy, ImageFree and Tips stacked at the top
+    QWidget* leftTop_ = nullptr;   // ImageBusy, ImageFree and Tips stacked at the top
+    bool phoneKeptFocus_ = false;  // the number box had the focus when the window lost the desktop's
     QSystemTrayIcon* tray_ = nullptr;
     text::Ansi startPage_;
     QSize screenSize_;
