@@ -19,6 +19,8 @@ check "registration reaches idle" poll 20 logged "登录成功"
 click_ui "combo box" "*"
 xdotool key ctrl+a
 xdotool type --delay 30 10086110001
+box_holds_number() { [ "$(UI_WINDOW="RaveloZent 1.3 [13800138000]" ui text text "*")" = 10086110001 ]; }
+check "the number box holds the number typed" poll 5 box_holds_number
 click_button IP直拨
 check "call placed" poll 10 logged "calling"
 check "far end rings" poll 10 logged "callring"
