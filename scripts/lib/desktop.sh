@@ -9,6 +9,7 @@
 #   desktop_start [WxH]   display, window manager, panel, session and
 #                         accessibility bus, sound server
 #   desktop_client [AutoLogin]   the client in $CLIENT_DIR with the demo account
+#   desktop_session [AutoLogin]  all of these and the stand-in service
 # Checks print "PASS name" or "FAIL name"; desktop_finish reports and exits.
 
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
@@ -89,6 +90,16 @@ desktop_client() {
   # accessibility bus, as they would for a screen reader.
   QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QTWEBENGINE_CHROMIUM_FLAGS=--force-renderer-accessibility \
     start_client "$DESK/client.out"
+}
+
+# All of it: the desktop, the stand-in service, the client (AutoLogin $1).
+# A session that cannot start is a failure of the test.
+desktop_session() {
+  if ! desktop_start || ! start_standin >"$DESK/standin.out" 2>&1; then
+    echo "FAIL the desktop did not start"
+    exit 1
+  fi
+  desktop_client "${1:-0}"
 }
 
 # --- seeing ------------------------------------------------------------------

@@ -11,8 +11,7 @@ export BUILD_DIR DESKTOP_NAME=messages_end
 source "$(dirname "$0")/../../scripts/lib/desktop.sh"
 
 export HOLD_MS=30000  # the peer keeps answered calls; the tests hang up
-desktop_start && start_standin >"$DESK/standin.out" 2>&1 || { echo "FAIL the desktop did not start"; exit 1; }
-desktop_client 1
+desktop_session 1
 
 peer=10086110001
 caption="($peer)"

@@ -9,8 +9,7 @@ BUILD_DIR=$(cd "${1:?usage: tray_login_exit.sh BUILD_DIR}" && pwd)
 export BUILD_DIR DESKTOP_NAME=tray_login_exit
 source "$(dirname "$0")/../../scripts/lib/desktop.sh"
 
-desktop_start && start_standin >"$DESK/standin.out" 2>&1 || { echo "FAIL the desktop did not start"; exit 1; }
-desktop_client 0
+desktop_session 0
 
 login_shown() { ui_has dialog 用户登录; }
 login_gone() { ! login_shown; }

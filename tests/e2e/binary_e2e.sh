@@ -8,8 +8,7 @@ BUILD_DIR=$(cd "${1:?usage: binary_e2e.sh BUILD_DIR}" && pwd)
 export BUILD_DIR DESKTOP_NAME=binary-e2e
 source "$(dirname "$0")/../../scripts/lib/desktop.sh"
 
-desktop_start && start_standin >"$DESK/standin.out" 2>&1 || { echo "FAIL the desktop did not start"; exit 1; }
-desktop_client 0
+desktop_session 0
 
 check "the login window comes up" poll 60 ui_has dialog 用户登录
 # Space in the (focused) login window accepts the stored account.
