@@ -31,6 +31,11 @@ int main(int argc, char* argv[]) {
     if (const std::string qpa = platform::ChooseQtPlatform(platform::CurrentSessionEnvironment()); !qpa.empty())
         setenv("QT_QPA_PLATFORM", qpa.c_str(), 1);
 
+    // From the start, so that a session ending during start-up still ends
+    // through the exit steps once the loop runs.
+    std::signal(SIGTERM, OnTerminate);
+    std::signal(SIGINT, OnTerminate);
+
     // The embedded browser shares its GL context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
@@ -48,16 +53,16 @@ int main(int argc, char* argv[]) {
 
     frmMain = new TfrmMain;
     frmCall = new TfrmCall;
-    frmLogin = new TfrmLogin;
+    frmLogin = new TfrmLogin(frmMain);  // belongs to the main window: modal to it alone
     frmMessage = new TfrmMessage;
     frmMain->show();  // the main form is shown once the windows exist
 
-    // A session that ends (SIGTERM, SIGINT) stops the loop like the exit command.
-    std::signal(SIGTERM, OnTerminate);
-    std::signal(SIGINT, OnTerminate);
+    // A session that ends (SIGTERM, SIGINT) takes the exit command's steps,
+    // without its question: the lines still in memory reach the log and the
+    // engine unregisters. The handler only sets a flag; the loop acts on it.
     QTimer signalWatch;
     QObject::connect(&signalWatch, &QTimer::timeout, [] {
-        if (g_terminate) QApplication::quit();
+        if (g_terminate.exchange(false) && frmMain) frmMain->EndSession();
     });
     signalWatch.start(100);
 

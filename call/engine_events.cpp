@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <string>
+#include <utility>
 
 #include "call/call_control.h"
 #include "call/window_ports.h"
@@ -22,6 +23,11 @@ void RunOnGuiThread(std::function<void()> task) {
 namespace {
 // The engine's texts live only during the callback: copy them first.
 std::string Copy(const char* s) { return s ? std::string(s) : std::string(); }
+
+// The incoming line whose question is open (-1: none), and whether the
+// caller gave up meanwhile.
+int g_askingLine = -1;
+bool g_askedLineEnded = false;
 }  // namespace
 
 void ApplyRegStatus(int status) {
@@ -84,6 +90,12 @@ void ApplyCallState(int line, const text::Ansi& state) {
         CallSeconds = 0;
         if (main) main->StopBillTimer();
         platform::sound().Play("sound\\hangup.wav", false);
+        // A caller who gives up takes the question back: none is left open
+        // for a call that no longer exists.
+        if (line == g_askingLine) {
+            g_askedLineEnded = true;
+            platform::dialogs().CloseQuestion();
+        }
     } else if (state == "calling") {
         Call_Status = 1;
         StatusTip = ZH("正在寻址...");
@@ -143,8 +155,16 @@ void SPH_CALL RecvMessageCallback(const char* from, const char* body) {
 
 void TfrmCall::AskAnswer() {
     platform::sound().Play("sound\\ring.wav", true);
+    // Another call's question may be open below this one (a nested loop).
+    const int outerLine = std::exchange(g_askingLine, InCallId);
+    const bool outerEnded = std::exchange(g_askedLineEnded, false);
     const bool yes =
         platform::dialogs().AskYesNo(ZH("来电号码：") + CallInFrom + "\n\n" + ZH("接听吗？"), ZH("系统提示"));
+    const bool gaveUp = std::exchange(g_askedLineEnded, outerEnded);
+    g_askingLine = outerLine;
+    // The call has ended already: nothing to answer or refuse, and the
+    // hang-up sound that ended the ring plays on.
+    if (gaveUp) return;
     try {
         if (yes)
             SphSipAnswer(InCallId);

@@ -19,6 +19,9 @@ public:
     // The framework's own warning dialog: exclamation icon, a single Yes
     // button, the application title as caption.
     virtual void ShowWarningMessage(const std::string& text) = 0;
+    // Withdraws the question AskYesNo has open (the last one opened), which
+    // then answers No. Nothing happens when none is open.
+    virtual void CloseQuestion() {}
 };
 
 // The dialogs in use. Until an implementation is installed, a console one

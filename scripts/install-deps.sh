@@ -22,6 +22,9 @@ PACKAGES=(
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
   # sound through a private sound server (tests/sound, bench/sound)
   pulseaudio pulseaudio-utils
+  # desktop tests: a window manager, a panel with a tray and a task bar, the
+  # accessibility bus the tests read the windows through
+  openbox tint2 wmctrl dbus-daemon at-spi2-core python3-pyatspi
   # Windows build of core/ and net/, tested under Wine (zh_CN locale for code page 936)
   g++-mingw-w64-x86-64-posix wine64 locales
 )

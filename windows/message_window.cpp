@@ -17,6 +17,7 @@
 #include "core/msg_queue.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/window_frame.h"
 #include "windows/message_windows.h"
 
 using text::ZH;
@@ -160,10 +161,11 @@ void TfrmMessage::FormCreate() {
     SendMsg->clear();
     HistoryMsg->clear();
     historyStarted_ = false;
-    // A top-level window of its own beside the main window, with a caption
-    // and border, kept above other windows.
+    // A top-level window of its own beside the main window, kept above other
+    // windows, with the main window's border: caption, system menu and the
+    // close box, no minimise or maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     SendMsg->setFocus();
     ReadMsgTimer->start();
 }
@@ -211,6 +213,11 @@ void TfrmMessage::spbCallClick() {
 }
 
 void TfrmMessage::spbCloseClick() { close(); }
+
+void TfrmMessage::showEvent(QShowEvent* e) {
+    UseCloseOnlyFrame(this);  // before the window is mapped
+    QWidget::showEvent(e);
+}
 
 void TfrmMessage::ReadMsgTimerTimer() {
     PeerNumber = PeerNumberFromCaption(caption_);

@@ -50,6 +50,9 @@ public:
     void spbCloseClick();
     void ReadMsgTimerTimer();
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     // Adds one line (several when `line` holds line breaks) at the end of the
     // history, as plain text: a sender's markup is shown, never interpreted.

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSoundEffect>
 #include <QUrl>
 
@@ -23,22 +24,40 @@ namespace {
 class QtDialogs final : public Dialogs {
 public:
     void ShowWarningBox(const std::string& t, const std::string& c) override {
-        QMessageBox::warning(nullptr, QFromAnsi(c), QFromAnsi(t));
+        Box(QMessageBox::Warning, QFromAnsi(c), t, QMessageBox::Ok);
     }
     void ShowInfoBox(const std::string& t, const std::string& c) override {
-        QMessageBox::information(nullptr, QFromAnsi(c), QFromAnsi(t));
+        Box(QMessageBox::Information, QFromAnsi(c), t, QMessageBox::Ok);
     }
     bool AskYesNo(const std::string& t, const std::string& c) override {
-        return QMessageBox::question(nullptr, QFromAnsi(c), QFromAnsi(t), QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No) == QMessageBox::Yes;
+        return Box(QMessageBox::Question, QFromAnsi(c), t, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
     void ShowMessage(const std::string& t) override {
-        QMessageBox::information(nullptr, QApplication::applicationName(), QFromAnsi(t));
+        Box(QMessageBox::Information, QApplication::applicationName(), t, QMessageBox::Ok);
     }
     void ShowWarningMessage(const std::string& t) override {
-        QMessageBox::warning(nullptr, QApplication::applicationName(), QFromAnsi(t), QMessageBox::Yes,
-                             QMessageBox::Yes);
+        Box(QMessageBox::Warning, QApplication::applicationName(), t, QMessageBox::Yes);
     }
+    void CloseQuestion() override {
+        if (question_) question_->done(QMessageBox::No);
+    }
+
+private:
+    int Box(QMessageBox::Icon icon, const QString& caption, const std::string& text,
+            QMessageBox::StandardButtons buttons) {
+        QMessageBox box(icon, caption, QFromAnsi(text), buttons);
+        // Above the message windows, which stay on top: a box behind one of
+        // them (an incoming call's question) would wait unseen.
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        if (buttons & QMessageBox::No) box.setDefaultButton(QMessageBox::No);
+        QPointer<QMessageBox> outer = question_;
+        if (icon == QMessageBox::Question) question_ = &box;
+        const int answer = box.exec();
+        question_ = outer;
+        return answer;
+    }
+
+    QPointer<QMessageBox> question_;  // the open question, for CloseQuestion
 };
 
 // One player: a new sound ends the one playing, as the desktop's own wave

@@ -179,10 +179,7 @@ sound_onset() {
 # executable linked, the tones shared), so tests side by side keep their
 # Info.ini and log apart.
 sound_client_start() {
-  APP=$OUT/app
-  mkdir -p "$APP"
-  ln -f "$BUILD/app/RaveloZent" "$APP/" 2>/dev/null || cp "$BUILD/app/RaveloZent" "$APP/"
-  ln -sfn "$BUILD/app/sound" "$APP/sound"
+  private_client_dir "$OUT/app"
   start_standin >"$OUT/standin.log" 2>&1 || { echo "the stand-in did not start" >&2; return 1; }
   start_xvfb 1366x768 || return 1
   DEMO_AUTOLOGIN=0 prepare_info_ini
