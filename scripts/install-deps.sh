@@ -8,7 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   # client: Qt widgets, browser, sound
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-multimedia-dev
-  qt6-wayland libqt6svg6 libgl-dev
+  qt6-wayland libqt6svg6 libgl-dev qt6-translations-l10n
   # core and engine
   libsimpleini-dev liblinphone-dev
   # tests

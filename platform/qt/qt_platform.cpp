@@ -5,9 +5,12 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSoundEffect>
+#include <QTranslator>
 #include <QUrl>
 
 #include "platform/dialogs.h"
@@ -95,7 +98,22 @@ public:
 
 }  // namespace
 
+bool InstallQtTranslations() {
+    static QTranslator* qtTexts = nullptr;
+    if (qtTexts) return true;
+    auto* t = new QTranslator(qApp);
+    if (!t->load(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China), "qtbase", "_",
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    qtTexts = t;
+    return true;
+}
+
 void InstallQtPlatform() {
+    InstallQtTranslations();
     static QtDialogs dialogs;
     static QtSound sound;
     static QtShell shell;

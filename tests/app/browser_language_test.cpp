@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The embedded browser speaks Chinese whatever the machine's region: what it
 // asks the service for, and its own page when the service is down.
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "platform/qt/qt_platform.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/net/loopback_server.h"
 
@@ -41,6 +44,14 @@ TEST_F(BrowserLanguageTest, AcceptLanguageAndTheBrowsersOwnPagesAreChinese) {
         },
         20000))
         << text.toStdString();
+}
+
+TEST(ClientLanguage, FrameworkDialogButtonsAreChinese) {
+    ASSERT_TRUE(platform::InstallQtTranslations());
+    QMessageBox box(QMessageBox::Question, "t", "t", QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), Q("是(&Y)"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), Q("否(&N)"));
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), Q("确定"));
 }
 
 }  // namespace
