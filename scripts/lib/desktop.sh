@@ -219,6 +219,9 @@ hover_ui() {
   xdotool mousemove $spot
 }
 click_button() { click_ui "push button" "$1"; }
+# The framework's own buttons speak the client's language, with their
+# mnemonic after the word: "是(Y)".
+YES="~^是" NO="~^否" OK="~^确定"
 tray_click() {
   local x y
   read -r x y < <(tray_spot) || return 1

@@ -82,11 +82,11 @@ hover_ui link 桥接通话
 poll 5 box_is 10086110001
 click_ui link 桥接通话
 check "a bridge-call link asks first" poll 10 dialog_shows "将要为您 13800138000 和 10086110001 创建通话。"
-click_button Yes
+click_button "$YES"
 check "the bridge call is ordered at the web server" \
   poll 10 grep -q "make_call.php?.*Called=10086110001&Call_Key=bridgecall" "$RUNDIR/web.log"
 check "the service's answer is shown" poll 10 dialog_shows "呼叫已建立"
-click_button OK
+click_button "$OK"
 
 # --- incoming calls -----------------------------------------------------------
 question="^系统提示\|来电号码：sip:8610086110001@127.0.0.1\\\\n\\\\n接听吗？\|"
@@ -97,7 +97,7 @@ picture incoming-question
 # The ring is 1 s of tone and 2 s of pause: heard again after 3 s, it loops.
 sleep 2.7
 check "the ring loops while the question waits" sound_heard 1.8
-click_button Yes
+click_button "$YES"
 check "Yes answers: the status shows the call" poll 10 status_is "接听通话中..."
 wait "$caller"
 answered=$?
@@ -107,7 +107,7 @@ check "the caller's hang-up returns to idle" poll 10 status_is 空闲待机
 bash "$ROOT/tools/call_client.sh" 13800138000 >"$DESK/refused.out" 2>&1 &
 caller=$!
 poll 15 dialog_shows "$question"
-click_button No
+click_button "$NO"
 wait "$caller"
 check "No refuses: the caller sees a final refusal" grep -q -E "not answered: SIP/2.0 (603|486)" "$DESK/refused.out"
 check "No leaves no question" poll 5 no_question

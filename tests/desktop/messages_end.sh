@@ -86,7 +86,7 @@ check "an incoming call asks" poll 15 dialog_shows "来电号码"
 question=$(window_named 系统提示)
 check "the question stands above the message window" stacked_above "$question" "$(chat)"
 picture question-over-chat
-click_button No
+click_button "$NO"
 wait "$caller"
 
 # --- the session ends (SIGTERM): the exit steps run -----------------------------

@@ -125,7 +125,7 @@ tray_command 退出Ravelo
 check "'退出Ravelo' asks first" poll 10 dialog_shows "^系统提示\|您确定退出Ravelo吗？\|"
 check "the task bar lists the question (a button is seen)" taskbar_has_a_button
 picture exit-question
-click_button No
+click_button "$NO"
 check "No closes the question" poll 10 no_exit_question
 check "No hides the main window" poll 10 main_hidden
 check "No keeps the client running" _alive "$CLIENT_PID"
@@ -138,7 +138,7 @@ for try in 1 2 3; do
   poll 10 ui_has filler "(10086110001)"
   logged "退出前的消息$try" || break
 done
-tray_command 退出Ravelo && poll 10 dialog_shows "您确定退出Ravelo吗？" && click_button Yes
+tray_command 退出Ravelo && poll 10 dialog_shows "您确定退出Ravelo吗？" && click_button "$YES"
 check "Yes ends the client" poll 20 client_ended
 check "the log holds the last lines" logged "退出前的消息$try"
 check "the engine unregistered (the registrar answers 480)" registrar_forgot
