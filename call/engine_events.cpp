@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "call/engine_events.h"
 
-#include <QCoreApplication>
+#include <QMetaObject>
+#include <deque>
+#include <mutex>
 #include <string>
 
 #include "call/call_control.h"
@@ -14,15 +16,50 @@
 
 using text::ZH;
 
-void RunOnGuiThread(std::function<void()> task) {
-    if (!frmCall) return;  // the form is gone: the program is ending
-    QCoreApplication::postEvent(frmCall, new GuiTaskEvent(std::move(task)));
-}
-
 namespace {
+
+std::mutex g_tasksMutex;
+std::deque<std::function<void()>> g_tasks;
+TfrmCall* g_taskTarget = nullptr;
+bool g_wakePending = false;  // a wake-up is on its way to the form
+
 // The engine's texts live only during the callback: copy them first.
 std::string Copy(const char* s) { return s ? std::string(s) : std::string(); }
 }  // namespace
+
+void RunOnGuiThread(std::function<void()> task) {
+    std::lock_guard<std::mutex> lock(g_tasksMutex);
+    if (!g_taskTarget) return;  // the form is gone: the program is ending
+    g_tasks.push_back(std::move(task));
+    if (g_wakePending) return;
+    g_wakePending = true;
+    // Under the lock, so the form cannot go away meanwhile. By name: the
+    // wake-up is then made inside Qt, not by our code on this thread.
+    QMetaObject::invokeMethod(g_taskTarget, "RunGuiTasks", Qt::QueuedConnection);
+}
+
+void SetGuiTaskTarget(TfrmCall* form) {
+    std::lock_guard<std::mutex> lock(g_tasksMutex);
+    g_taskTarget = form;
+    g_tasks.clear();
+    g_wakePending = false;
+}
+
+void TfrmCall::RunGuiTasks() {
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard<std::mutex> lock(g_tasksMutex);
+            // Taken one at a time: a task that opens a dialog runs a nested
+            // loop, and the tasks after it must still run in there, in order.
+            g_wakePending = false;
+            if (g_tasks.empty()) return;
+            task = std::move(g_tasks.front());
+            g_tasks.pop_front();
+        }
+        task();
+    }
+}
 
 void ApplyRegStatus(int status) {
     bool dialog = false;
