@@ -23,6 +23,11 @@ std::deque<std::function<void()>> g_tasks;
 TfrmCall* g_taskTarget = nullptr;
 bool g_wakePending = false;  // a wake-up is on its way to the form
 
+// Sender and text of each received message whose WM_CALL_MESSAGE is not
+// handled yet (GUI thread only). Messages arriving together would otherwise
+// all be handled with MsgFrom and MsgText of the last one.
+std::deque<std::pair<text::Ansi, text::Ansi>> g_messageNotices;
+
 // The engine's texts live only during the callback: copy them first.
 std::string Copy(const char* s) { return s ? std::string(s) : std::string(); }
 }  // namespace
@@ -43,6 +48,7 @@ void SetGuiTaskTarget(TfrmCall* form) {
     g_taskTarget = form;
     g_tasks.clear();
     g_wakePending = false;
+    g_messageNotices.clear();
 }
 
 void TfrmCall::RunGuiTasks() {
@@ -157,6 +163,7 @@ void SPH_CALL RecvMessageCallback(const char* from, const char* body) {
         MsgFrom = f;
         MsgText = b;
         QueueReceivedMessage(f.c_str(), b.c_str());
+        g_messageNotices.emplace_back(f, b);
         frmCall->PostNotification(WM_CALL_MESSAGE);
     });
 }
@@ -177,10 +184,17 @@ void TfrmCall::AskAnswer() {
 }
 
 void TfrmCall::ReceiveMsg() {
+    // The message this notice is about; MsgFrom and MsgText keep the last one.
+    text::Ansi from = MsgFrom, body = MsgText;
+    if (!g_messageNotices.empty()) {
+        from = g_messageNotices.front().first;
+        body = g_messageNotices.front().second;
+        g_messageNotices.pop_front();
+    }
     // The peer's number: the sender's message key without its closing "@".
-    const text::Ansi key = MessageKey(MsgFrom);
+    const text::Ansi key = MessageKey(from);
     const text::Ansi number = key.empty() ? key : key.substr(0, key.size() - 1);
-    WriteLog(ZH("ReceiveMsg SIP短信，来自:") + number + ZH(" 消息: ") + MsgText);
+    WriteLog(ZH("ReceiveMsg SIP短信，来自:") + number + ZH(" 消息: ") + body);
     // The message stays queued until the peer's chat window takes it.
     if (MessageWindowsPort* windows = messageWindowsPort()) windows->ShowPeerWindow(number);
 }
