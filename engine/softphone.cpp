@@ -17,6 +17,10 @@ namespace {
 
 constexpr auto kLevelPeriod = std::chrono::milliseconds(250);
 constexpr auto kCloseLimit = std::chrono::seconds(3);
+// A burst of messages is read for at most this many passes at a time, and
+// ends after this many passes in a row that bring no message.
+constexpr int kBurstPasses = 64;
+constexpr int kBurstIdlePasses = 2;
 
 std::string Text(const char* s) { return s ? s : ""; }
 
@@ -198,8 +202,10 @@ bool Softphone::Open() {
     linphone_core_add_callbacks(core_, cbs_);
 
     LinphoneConfig* cfg = linphone_core_get_config(core_);
-    const std::string db = data_dir_ + "/linphone.db";
-    linphone_config_set_string(cfg, "storage", "uri", db.c_str());
+    // The stack's history (messages, call logs) is of no use to the client,
+    // which keeps its own, and the folder goes at close anyway. Kept in
+    // memory: on disk every received message cost a synchronous write.
+    linphone_config_set_string(cfg, "storage", "uri", ":memory:");
     linphone_config_set_string(cfg, "misc", "friends_db_uri", (data_dir_ + "/friends.db").c_str());
     linphone_config_set_string(cfg, "misc", "zrtp_secrets_file", (data_dir_ + "/zidcache").c_str());
 
@@ -610,6 +616,14 @@ void Softphone::HandleCallState(LinphoneCall* call, LinphoneCallState state) {
 }
 
 void Softphone::HandleMessage(LinphoneChatMessage* msg) {
+    ++messages_seen_;
+    if (post_ && !burst_queued_) {
+        burst_queued_ = true;
+        post_([this] {
+            burst_queued_ = false;
+            ReadMessageBurst();
+        });
+    }
     const char* type = linphone_chat_message_get_content_type(msg);
     if (type && strncasecmp(type, "text/", 5) != 0) return;
     const char* text = linphone_chat_message_get_utf8_text(msg);
@@ -619,6 +633,20 @@ void Softphone::HandleMessage(LinphoneChatMessage* msg) {
     const std::string sender = Utf8ToCp936(Text(uri));
     if (uri) bctbx_free(uri);
     if (SphRecvMessageCallback cb = Callbacks().message.load()) cb(sender.c_str(), Utf8ToCp936(text).c_str());
+}
+
+// The stack takes one datagram from its socket per pass. Messages from several
+// senders at once would each wait for the next periodic pass, the backlog
+// would grow, and the senders' retransmissions would crowd the socket until
+// the server gives up on them. After a message the stack is driven again at
+// once, for as long as passes keep bringing messages.
+void Softphone::ReadMessageBurst() {
+    int idle = 0;
+    for (int pass = 0; pass < kBurstPasses && idle < kBurstIdlePasses && core_; ++pass) {
+        const unsigned before = messages_seen_;
+        linphone_core_iterate(core_);
+        idle = messages_seen_ == before ? idle + 1 : 0;
+    }
 }
 
 void Softphone::ReportRegistration(int status) {
