@@ -108,6 +108,21 @@ bool PeerHasTelephoneEvents(LinphoneCall* call) {
     return space && (std::strncmp(space + 1, "0-15", 4) == 0 || std::strncmp(space + 1, "0-16", 4) == 0);
 }
 
+// The address in a From header's value as it came: between "<" and ">", or
+// up to the first ";" (its parameters) when it has no angle brackets.
+std::string AddressInFromHeader(const char* value) {
+    std::string v = Text(value);
+    const size_t open = v.find('<');
+    if (open != std::string::npos) {
+        const size_t close = v.find('>', open);
+        return v.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+    }
+    v = v.substr(0, v.find(';'));
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.erase(0, 1);
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.pop_back();
+    return v;
+}
+
 Softphone* FromCore(LinphoneCore* core) {
     LinphoneCoreCbs* cbs = linphone_core_get_current_callbacks(core);
     return cbs ? static_cast<Softphone*>(linphone_core_cbs_get_user_data(cbs)) : nullptr;
@@ -630,8 +645,13 @@ void Softphone::HandleMessage(LinphoneChatMessage* msg) {
     if (!text) return;
     const LinphoneAddress* from = linphone_chat_message_get_from_address(msg);
     char* uri = from ? linphone_address_as_string_uri_only(from) : nullptr;
-    const std::string sender = Utf8ToCp936(Text(uri));
+    std::string sender = Text(uri);
     if (uri) bctbx_free(uri);
+    // A sender that is no SIP address (a tel: URI) comes out of the stack as
+    // a bare "sip:": the client gets the address as the sender wrote it.
+    if (!from || !linphone_address_get_domain(from))
+        sender = AddressInFromHeader(linphone_chat_message_get_custom_header(msg, "From"));
+    sender = Utf8ToCp936(sender);
     if (SphRecvMessageCallback cb = Callbacks().message.load()) cb(sender.c_str(), Utf8ToCp936(text).c_str());
 }
 
