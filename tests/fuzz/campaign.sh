@@ -16,7 +16,7 @@ OUT_DIR=${OUT_DIR:-$PWD}
 TARGETS=("$@")
 [ ${#TARGETS[@]} -gt 0 ] || TARGETS=(decrypt_text http_response http_url discovery_answer status_text message_sender load_settings)
 declare -A MAX_LEN=([decrypt_text]=1200 [http_response]=2048 [http_url]=600 [discovery_answer]=260
-                    [status_text]=600 [message_sender]=1400 [load_settings]=2048)
+                    [status_text]=600 [message_sender]=1400 [load_settings]=600)
 # A smaller quarantine and no fill of fresh blocks: half the time per input,
 # the same checks.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=8:max_malloc_fill_size=0}

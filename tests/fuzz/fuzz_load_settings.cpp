@@ -61,13 +61,14 @@ bool Writable(const char* name) {
     return true;
 }
 
-// Every key and value of every writable section, as the loader's INI reader sees them.
-std::map<std::string, std::string> Entries(const std::string& path) {
+// Every key and value of every writable section, as the loader's INI reader
+// sees them in `bytes`.
+std::map<std::string, std::string> Entries(const std::string& bytes) {
     std::map<std::string, std::string> out;
     CSimpleIniA ini;
     ini.SetUnicode(false);
     ini.SetSpaces(false);
-    if (ini.LoadFile(path.c_str()) < 0) return out;
+    if (ini.LoadData(bytes.data(), bytes.size()) < 0) return out;
     CSimpleIniA::TNamesDepend sections, keys;
     ini.GetAllSections(sections);
     for (const auto& s : sections) {
@@ -83,17 +84,24 @@ std::map<std::string, std::string> Entries(const std::string& path) {
     return out;
 }
 
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     Folder& f = Folder::Get();
     const std::string path = SettingsPath();
+    const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data) + 1, static_cast<std::streamsize>(size - 1));
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
-    const auto before = Entries(path);
     ResetSharedState();
     f.dialogs.shown.clear();
     f.dialogs.answers = {(data[0] & 1) != 0};
@@ -114,15 +122,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(WebServer == "http://" + DebugWebSrv + "/");
     if (!DebugSipSrv.empty()) FUZZ_CHECK(SipServer == DebugSipSrv);
 
-    const auto after = Entries(path);
-    auto autorun = after.find("loadinfo/autorun");
-    if (AutoRun == "0") {
-        FUZZ_CHECK(f.autostart.registered.size() == 1);
-        FUZZ_CHECK(autorun != after.end() && autorun->second == "1");
-    } else {
+    if (AutoRun != "0") {
         FUZZ_CHECK(f.autostart.registered.empty());
+        return 0;  // nothing was written
     }
-    for (const auto& [key, value] : before) {
+    FUZZ_CHECK(f.autostart.registered.size() == 1);
+    const auto after = Entries(FileBytes(path));
+    auto autorun = after.find("loadinfo/autorun");
+    FUZZ_CHECK(autorun != after.end() && autorun->second == "1");
+    for (const auto& [key, value] : Entries(bytes)) {
         if (key == "loadinfo/autorun") continue;
         auto it = after.find(key);
         FUZZ_CHECK(it != after.end() && it->second == value);
