@@ -35,6 +35,8 @@ public:
     // Engine events that need the GUI thread.
     void AskAnswer();
     void ReceiveMsg();
+    // Runs the engine's queued effects in order (RunOnGuiThread wakes it).
+    Q_INVOKABLE void RunGuiTasks();
 
     // Call operations.
     // MakeCall and SendSipMsg answer false when their checks refused the input

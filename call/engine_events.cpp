@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "call/engine_events.h"
 
-#include <QCoreApplication>
+#include <QMetaObject>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -15,12 +17,18 @@
 
 using text::ZH;
 
-void RunOnGuiThread(std::function<void()> task) {
-    if (!frmCall) return;  // the form is gone: the program is ending
-    QCoreApplication::postEvent(frmCall, new GuiTaskEvent(std::move(task)));
-}
-
 namespace {
+
+std::mutex g_tasksMutex;
+std::deque<std::function<void()>> g_tasks;
+TfrmCall* g_taskTarget = nullptr;
+bool g_wakePending = false;  // a wake-up is on its way to the form
+
+// Sender and text of each received message whose WM_CALL_MESSAGE is not
+// handled yet (GUI thread only). Messages arriving together would otherwise
+// all be handled with MsgFrom and MsgText of the last one.
+std::deque<std::pair<text::Ansi, text::Ansi>> g_messageNotices;
+
 // The engine's texts live only during the callback: copy them first.
 std::string Copy(const char* s) { return s ? std::string(s) : std::string(); }
 
@@ -29,6 +37,41 @@ std::string Copy(const char* s) { return s ? std::string(s) : std::string(); }
 int g_askingLine = -1;
 bool g_askedLineEnded = false;
 }  // namespace
+
+void RunOnGuiThread(std::function<void()> task) {
+    std::lock_guard<std::mutex> lock(g_tasksMutex);
+    if (!g_taskTarget) return;  // the form is gone: the program is ending
+    g_tasks.push_back(std::move(task));
+    if (g_wakePending) return;
+    g_wakePending = true;
+    // Under the lock, so the form cannot go away meanwhile. By name: the
+    // wake-up is then made inside Qt, not by our code on this thread.
+    QMetaObject::invokeMethod(g_taskTarget, "RunGuiTasks", Qt::QueuedConnection);
+}
+
+void SetGuiTaskTarget(TfrmCall* form) {
+    std::lock_guard<std::mutex> lock(g_tasksMutex);
+    g_taskTarget = form;
+    g_tasks.clear();
+    g_wakePending = false;
+    g_messageNotices.clear();
+}
+
+void TfrmCall::RunGuiTasks() {
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard<std::mutex> lock(g_tasksMutex);
+            // Taken one at a time: a task that opens a dialog runs a nested
+            // loop, and the tasks after it must still run in there, in order.
+            g_wakePending = false;
+            if (g_tasks.empty()) return;
+            task = std::move(g_tasks.front());
+            g_tasks.pop_front();
+        }
+        task();
+    }
+}
 
 void ApplyRegStatus(int status) {
     bool dialog = false;
@@ -149,6 +192,7 @@ void SPH_CALL RecvMessageCallback(const char* from, const char* body) {
         MsgFrom = f;
         MsgText = b;
         QueueReceivedMessage(f.c_str(), b.c_str());
+        g_messageNotices.emplace_back(f, b);
         frmCall->PostNotification(WM_CALL_MESSAGE);
     });
 }
@@ -177,10 +221,17 @@ void TfrmCall::AskAnswer() {
 }
 
 void TfrmCall::ReceiveMsg() {
+    // The message this notice is about; MsgFrom and MsgText keep the last one.
+    text::Ansi from = MsgFrom, body = MsgText;
+    if (!g_messageNotices.empty()) {
+        from = g_messageNotices.front().first;
+        body = g_messageNotices.front().second;
+        g_messageNotices.pop_front();
+    }
     // The peer's number: the sender's message key without its closing "@".
-    const text::Ansi key = MessageKey(MsgFrom);
+    const text::Ansi key = MessageKey(from);
     const text::Ansi number = key.empty() ? key : key.substr(0, key.size() - 1);
-    WriteLog(ZH("ReceiveMsg SIP短信，来自:") + number + ZH(" 消息: ") + MsgText);
+    WriteLog(ZH("ReceiveMsg SIP短信，来自:") + number + ZH(" 消息: ") + body);
     // The message stays queued until the peer's chat window takes it.
     if (MessageWindowsPort* windows = messageWindowsPort()) windows->ShowPeerWindow(number);
 }

@@ -38,6 +38,8 @@ std::shared_ptr<Engine> Running() {
     if (g_engine) return g_engine;
     auto engine = std::make_shared<Engine>();
     Softphone* phone = &engine->phone;
+    EngineThread* thread = &engine->thread;
+    phone->SetPoster([thread](std::function<void()> task) { thread->Post(std::move(task)); });
     const bool ok = engine->thread.Start(
         [phone] {
             ApplyLogLevel(g_log_level.load());

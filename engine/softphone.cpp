@@ -17,6 +17,10 @@ namespace {
 
 constexpr auto kLevelPeriod = std::chrono::milliseconds(250);
 constexpr auto kCloseLimit = std::chrono::seconds(3);
+// A burst of messages is read for at most this many passes at a time, and
+// ends after this many passes in a row that bring no message.
+constexpr int kBurstPasses = 64;
+constexpr int kBurstIdlePasses = 2;
 
 std::string Text(const char* s) { return s ? s : ""; }
 
@@ -125,6 +129,21 @@ bool PeerHasTelephoneEvents(LinphoneCall* call) {
     return space && (std::strncmp(space + 1, "0-15", 4) == 0 || std::strncmp(space + 1, "0-16", 4) == 0);
 }
 
+// The address in a From header's value as it came: between "<" and ">", or
+// up to the first ";" (its parameters) when it has no angle brackets.
+std::string AddressInFromHeader(const char* value) {
+    std::string v = Text(value);
+    const size_t open = v.find('<');
+    if (open != std::string::npos) {
+        const size_t close = v.find('>', open);
+        return v.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+    }
+    v = v.substr(0, v.find(';'));
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.erase(0, 1);
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.pop_back();
+    return v;
+}
+
 Softphone* FromCore(LinphoneCore* core) {
     LinphoneCoreCbs* cbs = linphone_core_get_current_callbacks(core);
     return cbs ? static_cast<Softphone*>(linphone_core_cbs_get_user_data(cbs)) : nullptr;
@@ -219,8 +238,10 @@ bool Softphone::Open() {
     linphone_core_add_callbacks(core_, cbs_);
 
     LinphoneConfig* cfg = linphone_core_get_config(core_);
-    const std::string db = data_dir_ + "/linphone.db";
-    linphone_config_set_string(cfg, "storage", "uri", db.c_str());
+    // The stack's history (messages, call logs) is of no use to the client,
+    // which keeps its own, and the folder goes at close anyway. Kept in
+    // memory: on disk every received message cost a synchronous write.
+    linphone_config_set_string(cfg, "storage", "uri", ":memory:");
     linphone_config_set_string(cfg, "misc", "friends_db_uri", (data_dir_ + "/friends.db").c_str());
     linphone_config_set_string(cfg, "misc", "zrtp_secrets_file", (data_dir_ + "/zidcache").c_str());
 
@@ -643,15 +664,42 @@ void Softphone::HandleCallState(LinphoneCall* call, LinphoneCallState state) {
 }
 
 void Softphone::HandleMessage(LinphoneChatMessage* msg) {
+    ++messages_seen_;
+    if (post_ && !burst_queued_) {
+        burst_queued_ = true;
+        post_([this] {
+            burst_queued_ = false;
+            ReadMessageBurst();
+        });
+    }
     const char* type = linphone_chat_message_get_content_type(msg);
     if (type && strncasecmp(type, "text/", 5) != 0) return;
     const char* text = linphone_chat_message_get_utf8_text(msg);
     if (!text) return;
     const LinphoneAddress* from = linphone_chat_message_get_from_address(msg);
     char* uri = from ? linphone_address_as_string_uri_only(from) : nullptr;
-    const std::string sender = Utf8ToCp936(Text(uri));
+    std::string sender = Text(uri);
     if (uri) bctbx_free(uri);
+    // A sender that is no SIP address (a tel: URI) comes out of the stack as
+    // a bare "sip:": the client gets the address as the sender wrote it.
+    if (!from || !linphone_address_get_domain(from))
+        sender = AddressInFromHeader(linphone_chat_message_get_custom_header(msg, "From"));
+    sender = Utf8ToCp936(sender);
     if (SphRecvMessageCallback cb = Callbacks().message.load()) cb(sender.c_str(), Utf8ToCp936(text).c_str());
+}
+
+// The stack takes one datagram from its socket per pass. Messages from several
+// senders at once would each wait for the next periodic pass, the backlog
+// would grow, and the senders' retransmissions would crowd the socket until
+// the server gives up on them. After a message the stack is driven again at
+// once, for as long as passes keep bringing messages.
+void Softphone::ReadMessageBurst() {
+    int idle = 0;
+    for (int pass = 0; pass < kBurstPasses && idle < kBurstIdlePasses && core_; ++pass) {
+        const unsigned before = messages_seen_;
+        linphone_core_iterate(core_);
+        idle = messages_seen_ == before ? idle + 1 : 0;
+    }
 }
 
 void Softphone::ReportRegistration(int status) {

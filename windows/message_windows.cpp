@@ -31,12 +31,6 @@ Port& ThePort() {
     return port;
 }
 
-// The sender's number: its message key without the closing "@".
-text::Ansi SenderNumber(const text::Ansi& sender) {
-    const text::Ansi key = MessageKey(sender);
-    return key.empty() ? key : key.substr(0, key.size() - 1);
-}
-
 // Brings a window back without taking the focus from where the user types.
 void Reveal(TfrmMessage* w) {
     if (w->isMinimized()) {
@@ -78,17 +72,6 @@ TfrmMessage* CreateWindowFor(const text::Ansi& number) {
 }
 
 }  // namespace
-
-text::Ansi PeerNumberFromCaption(const text::Ansi& caption) {
-    const std::size_t close = caption.find(')');
-    if (close == text::Ansi::npos) return {};
-    const std::size_t open = caption.find('(');
-    if (open == text::Ansi::npos) return caption.substr(0, close);
-    if (close < open) return {};
-    return caption.substr(open + 1, close - open - 1);
-}
-
-text::Ansi PeerOfSender(const text::Ansi& sender) { return PeerNumberFromCaption("(" + SenderNumber(sender) + ")"); }
 
 const std::vector<TfrmMessage*>& MessageWindows() { return List(); }
 
@@ -134,13 +117,6 @@ void ShowPeerWindow(const text::Ansi& number) {
         CreateWindowFor(number);
     // Without a number the message is dropped there.
     ShowWindowForFrontMessage();
-}
-
-std::optional<MsgRecord> TakeStrayMessageFor(const text::Ansi& number) {
-    return MsgQueue.PopFrontIf([&](const MsgRecord& r) {
-        const text::Ansi peer = PeerOfSender(r.sender);
-        return peer == number && MessageKey(r.sender) != peer + "@";
-    });
 }
 
 void ShowWindowForFrontMessage() {

@@ -6,17 +6,9 @@
 
 #include "core/msg_queue.h"
 #include "core/text.h"
+#include "windows/peer_number.h"
 
 class TfrmMessage;
-
-// The characters of `caption` after its first "(" (from its first character
-// when it has none) and before its first ")"; empty when it has no ")" or the
-// first ")" comes before the first "(".
-text::Ansi PeerNumberFromCaption(const text::Ansi& caption);
-
-// The peer number of the window that a message from `sender` belongs to: the
-// sender's number as it reads back from a caption made of it.
-text::Ansi PeerOfSender(const text::Ansi& sender);
 
 // The message windows alive, oldest first. Each window adds itself when built
 // and removes itself when destroyed.
@@ -35,13 +27,6 @@ TfrmMessage* FindMessageWindow(const text::Ansi& number);
 // too. A message without a number gets no window: it is dropped with a log
 // line.
 void ShowPeerWindow(const text::Ansi& number);
-
-// A message whose sender no caption can give back (no "@", a ")" in the
-// number, a sender cut to fit its record) would wait at the front of the
-// queue for ever and hold every later message behind it. The window of
-// PeerOfSender takes such a record here; nullopt when the front record is
-// not one of those or belongs to another window.
-std::optional<MsgRecord> TakeStrayMessageFor(const text::Ansi& number);
 
 // Makes sure the message at the front of the queue has a window, shown, that
 // will take it: messages arriving together, or a window the user closed, must

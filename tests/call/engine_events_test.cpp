@@ -181,6 +181,16 @@ TEST_F(Events, ReceivedMessageIsStoredQueuedAndNotified) {
     EXPECT_EQ(TakeMessageFor("13900000000"), "13900000000@ " + body);
 }
 
+TEST_F(Events, MessagesArrivingTogetherAreEachHandledWithTheirOwnSenderAndText) {
+    // Both arrive before the first notification is handled, as in a flood.
+    RecvMessageCallback("sip:8613900000001@d", "first");
+    RecvMessageCallback("sip:8613900000002@d", "second");
+    Drain();
+    EXPECT_TRUE(Logged(ZH("ReceiveMsg SIP短信，来自:13900000001 消息: first")));
+    EXPECT_TRUE(Logged(ZH("ReceiveMsg SIP短信，来自:13900000002 消息: second")));
+    EXPECT_EQ(MsgFrom, "sip:8613900000002@d") << "the last message received";
+}
+
 TEST_F(Events, CallbacksFromAnotherThreadRunOnTheGuiThreadInOrder) {
     Call_Status = 0;
     std::thread engine([] {
