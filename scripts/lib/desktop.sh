@@ -20,8 +20,6 @@ CLIENT_DIR=$DESK/app
 UI=("/usr/bin/python3" "$ROOT/scripts/lib/ui.py")
 PICTURES=${PICTURES:-$BUILD/desktop/${DESKTOP_NAME:-session}}
 rm -rf "$PICTURES" && mkdir -p "$PICTURES"  # this run's pictures only
-_desk_passes=0
-_desk_failures=0
 
 _desk_cleanup() {
   session_cleanup
@@ -247,22 +245,10 @@ tray_command() { tray_menu && menu_pick "$1"; }
 
 # --- reporting ---------------------------------------------------------------
 
-check() {  # check NAME COMMAND...
-  local name=$1
-  shift
-  if "$@"; then
-    echo "PASS $name"
-    _desk_passes=$((_desk_passes + 1))
-  else
-    echo "FAIL $name"
-    _desk_failures=$((_desk_failures + 1))
-    picture "fail-$(echo "$name" | tr -c 'A-Za-z0-9' '-' | cut -c1-40)"
-  fi
-}
+# A failed check leaves a picture of the screen.
+on_check_failure() { picture "fail-$(echo "$1" | tr -c 'A-Za-z0-9' '-' | cut -c1-40)"; }
 
 desktop_finish() {
   picture last
-  echo "$_desk_passes passed, $_desk_failures failed"
-  [ "$_desk_failures" -eq 0 ]
-  exit $?
+  checks_end
 }

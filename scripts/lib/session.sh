@@ -110,3 +110,31 @@ wait_for_log() {
   done
   return 1
 }
+
+# --- reporting ---------------------------------------------------------------
+# A test prints "PASS name" or "FAIL name" per check and ends with
+# "N passed, N failed" (checks_end). A library may define on_check_failure
+# NAME to keep evidence of a failed check.
+
+_passes=0
+_failures=0
+
+check() {  # check NAME COMMAND...
+  local name=$1
+  shift
+  if "$@"; then
+    echo "PASS $name"
+    _passes=$((_passes + 1))
+  else
+    echo "FAIL $name"
+    _failures=$((_failures + 1))
+    if declare -F on_check_failure >/dev/null; then on_check_failure "$name"; fi
+  fi
+}
+
+# Prints the count and ends the test with its verdict.
+checks_end() {
+  echo "$_passes passed, $_failures failed"
+  [ "$_failures" -eq 0 ]
+  exit $?
+}

@@ -106,11 +106,8 @@ SOUND_PYTHON=$(command -v /usr/bin/python3 || command -v python3)
 sound_check() { "$SOUND_PYTHON" "$ROOT/tests/sound/sound_check.py" "$@"; }
 
 # --- for the sound tests ----------------------------------------------------
-# A test prints "PASS name" or "FAIL name" per check, "FIGURE ..." lines for
-# the measured figures, and ends with "N passed, N failed".
-
-_sound_passes=0
-_sound_failures=0
+# Besides its checks (session.sh), a test prints "FIGURE ..." lines for the
+# measured figures.
 
 # Its output folder (recordings, logs, pictures; kept for a look after a run).
 sound_test_begin() {
@@ -119,28 +116,12 @@ sound_test_begin() {
   mkdir -p "$OUT"
 }
 
-check() {  # check NAME COMMAND...
-  local name=$1
-  shift
-  if "$@"; then
-    echo "PASS $name"
-    _sound_passes=$((_sound_passes + 1))
-  else
-    echo "FAIL $name"
-    _sound_failures=$((_sound_failures + 1))
-  fi
-}
-
-sound_test_end() {
-  echo "$_sound_passes passed, $_sound_failures failed"
-  [ "$_sound_failures" -eq 0 ]
-  exit $?
-}
+sound_test_end() { checks_end; }
 
 sound_test_abort() {
   echo "FAIL $*"
-  _sound_failures=$((_sound_failures + 1))
-  sound_test_end
+  _failures=$((_failures + 1))
+  checks_end
 }
 
 # Waits (at most 5 s) until something listens on the UDP port.
