@@ -174,7 +174,17 @@ sound_client_start() {
     sleep 0.2
   done
   [ -n "$WINDOW" ] || { echo "no client window" >&2; return 1; }
-  sleep 2
+  # Space accepts the login window once it is up and has the keyboard (a
+  # loaded machine may take seconds to show it).
+  local login=
+  for _ in $(seq 100); do
+    login=$(xdotool search --onlyvisible --name "^用户登录$" 2>/dev/null | head -1)
+    [ -n "$login" ] && break
+    sleep 0.2
+  done
+  [ -n "$login" ] || { echo "no login window" >&2; return 1; }
+  sleep 1
+  xdotool windowfocus --sync "$login" 2>/dev/null
   xdotool key space
   wait_for_log "登录成功" 30 || { echo "no registration" >&2; return 1; }
   eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
