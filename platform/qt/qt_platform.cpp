@@ -9,17 +9,16 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
-#include <QSoundEffect>
 #include <QTranslator>
 #include <QUrl>
 
 #include "platform/dialogs.h"
 #include "platform/executable.h"
 #include "platform/message_pump.h"
+#include "platform/qt/qt_sound.h"
 #include "platform/qt/qt_text.h"
 #include "platform/shell.h"
 #include "platform/sound.h"
-#include "platform/user_files.h"
 
 namespace platform {
 namespace {
@@ -63,28 +62,6 @@ private:
     QPointer<QMessageBox> question_;  // the open question, for CloseQuestion
 };
 
-// One player: a new sound ends the one playing, as the desktop's own wave
-// playback does.
-class QtSound final : public Sound {
-public:
-    void Play(const std::string& path, bool loop) override {
-        Stop();
-        effect_ = new QSoundEffect(qApp);
-        effect_->setSource(QUrl::fromLocalFile(QFileInfo(QFromAnsi(NativePath(DataFile(path)))).absoluteFilePath()));
-        effect_->setLoopCount(loop ? QSoundEffect::Infinite : 1);
-        effect_->play();
-    }
-    void Stop() override {
-        if (!effect_) return;
-        effect_->stop();
-        effect_->deleteLater();
-        effect_ = nullptr;
-    }
-
-private:
-    QSoundEffect* effect_ = nullptr;
-};
-
 class QtShell final : public Shell {
 public:
     bool Open(const std::string& target) override {
@@ -115,10 +92,9 @@ bool InstallQtTranslations() {
 void InstallQtPlatform() {
     InstallQtTranslations();
     static QtDialogs dialogs;
-    static QtSound sound;
     static QtShell shell;
     SetDialogs(&dialogs);
-    SetSound(&sound);
+    SetSound(&QtSound());
     SetShell(&shell);
     SetMessagePump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 }
