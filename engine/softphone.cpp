@@ -244,6 +244,10 @@ bool Softphone::Open() {
     linphone_config_set_string(cfg, "storage", "uri", ":memory:");
     linphone_config_set_string(cfg, "misc", "friends_db_uri", (data_dir_ + "/friends.db").c_str());
     linphone_config_set_string(cfg, "misc", "zrtp_secrets_file", (data_dir_ + "/zidcache").c_str());
+    // The client plays its own tones. The stack's tones of an ending call
+    // (busy, error) doubled its hang-up tone, and one started while the core
+    // shut down with a call up crashed the program in the sound card's ring.
+    linphone_config_set_int(cfg, "sound", "tone_indications", 0);
 
     linphone_core_enable_auto_iterate(core_, FALSE);
     linphone_core_set_user_agent(core_, "zent_softphone", "1.3");

@@ -23,10 +23,18 @@ session_cleanup() {
   local p i
   # The client first, while its display and servers are still there: it
   # ends through its exit steps. Bounded; a client that hangs is killed.
+  # A crash or a hang on the way out is a failure of whatever test ran.
   if [ -n "${CLIENT_PID:-}" ] && _alive "$CLIENT_PID"; then
     kill "$CLIENT_PID" 2>/dev/null
     for i in $(seq 100); do _alive "$CLIENT_PID" || break; sleep 0.1; done
-    _alive "$CLIENT_PID" && kill -9 "$CLIENT_PID" 2>/dev/null
+    if _alive "$CLIENT_PID"; then
+      kill -9 "$CLIENT_PID" 2>/dev/null
+      echo "FAIL the client ends within 10 s of SIGTERM"
+    else
+      wait "$CLIENT_PID" 2>/dev/null
+      p=$?
+      [ "$p" -lt 128 ] || echo "FAIL the client ends cleanly on SIGTERM (exit status $p)"
+    fi
   fi
   for p in "${_session_pids[@]}"; do
     kill "$p" 2>/dev/null || true

@@ -97,8 +97,14 @@ for try in 1 2 3; do
   poll 10 history_has "结束前的消息$try"
   logged "结束前的消息$try" || break
 done
+# With a call up: the engine ends it on the way out.
+click_button 拨打
+poll 5 ui_has "push button" 挂断
+sleep 2  # the peer answers after a second of ringing
 kill -TERM "$CLIENT_PID"
 check "SIGTERM ends the client" poll 20 client_ended
+wait "$CLIENT_PID"
+check "it ends cleanly, though a call was up" test $? -lt 128
 check "the log holds the lines still in memory" logged "结束前的消息$try"
 check "the engine unregistered (the registrar answers 480)" registrar_forgot
 
