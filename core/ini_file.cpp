@@ -84,34 +84,36 @@ std::string SetIniValues(const std::string& content, const std::string& section,
 
     for (const auto& [key, rawValue] : values) {
         const std::string value = OneLine(rawValue);
-        bool inSection = false, found = false;
-        std::size_t sectionEnd = lines.size();  // one past the section's last non-blank line
-        bool sectionSeen = false;
-        for (std::size_t i = 0; i < lines.size() && !found; ++i) {
+        // The reader merges sections of the same name and takes a key's last
+        // value: the key's last line in any of them is the one to change.
+        bool inSection = false, inFirst = false, sectionSeen = false;
+        std::size_t sectionEnd = lines.size();  // one past the first section's last non-blank line
+        std::size_t match = lines.size();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
             std::string name;
             if (SectionOf(lines[i].text, name)) {
-                if (inSection) break;  // the next section: the key is not there
-                inSection = SameName(name, section) && !sectionSeen;
-                if (inSection) {
+                inSection = SameName(name, section);
+                inFirst = inSection && !sectionSeen;
+                if (inFirst) {
                     sectionSeen = true;
                     sectionEnd = i + 1;
                 }
                 continue;
             }
             if (!inSection) continue;
-            if (!text::Trim(lines[i].text).empty()) sectionEnd = i + 1;
+            if (inFirst && !text::Trim(lines[i].text).empty()) sectionEnd = i + 1;
             std::string k;
-            if (KeyOf(lines[i].text, k) && SameName(k, key)) {
-                // Everything up to the value stays: the key's spelling, the
-                // blanks around "=".
-                std::string& t = lines[i].text;
-                std::size_t at = t.find('=') + 1;
-                while (at < t.size() && (t[at] == ' ' || t[at] == '\t')) ++at;
-                t = t.substr(0, at) + value;
-                found = true;
-            }
+            if (KeyOf(lines[i].text, k) && SameName(k, key)) match = i;
         }
-        if (found) continue;
+        if (match < lines.size()) {
+            // Everything up to the value stays: the key's spelling, the
+            // blanks around "=".
+            std::string& t = lines[match].text;
+            std::size_t at = t.find('=') + 1;
+            while (at < t.size() && (t[at] == ' ' || t[at] == '\t')) ++at;
+            t = t.substr(0, at) + value;
+            continue;
+        }
         if (!sectionSeen) {
             if (!lines.empty() && lines.back().end.empty()) lines.back().end = eol;
             lines.push_back({"[" + section + "]", eol});

@@ -151,6 +151,10 @@ TEST_F(Settings, SaveChangesOnlyItsValuesAndKeepsEveryOtherLine) {
         {"section added at the end, after a last line without its end", "[Other]\r\nx=1",
          "[Other]\r\nx=1\r\n[LoadInfo]\r\nAutoRun=1\r\naccount={A}\r\npwd={P}\r\nsADSL_Type=tel\r\nAutoLogin=1\r\n"
          "NewUser=0\r\n"},
+        // The reader takes a key's last value, across sections of one name.
+        {"a key written twice: its last line changes", "[LoadInfo]\nAccount=a\n[Other]\n[loadinfo]\naccount=b\n",
+         "[LoadInfo]\nAccount=a\nAutoRun=1\npwd={P}\nsADSL_Type=tel\nAutoLogin=1\nNewUser=0\n[Other]\n[loadinfo]\n"
+         "account={A}\n"},
         {"byte order mark kept", "\xEF\xBB\xBF[LoadInfo]\r\nAutoRun=1\r\n",
          "\xEF\xBB\xBF[LoadInfo]\r\nAutoRun=1\r\naccount={A}\r\npwd={P}\r\nsADSL_Type=tel\r\nAutoLogin=1\r\n"
          "NewUser=0\r\n"},
