@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "softphone.h"
 
+#include <netinet/in.h>
 #include <strings.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -17,6 +19,7 @@ namespace {
 
 constexpr auto kLevelPeriod = std::chrono::milliseconds(250);
 constexpr auto kCloseLimit = std::chrono::seconds(3);
+constexpr auto kSocketCheckPeriod = std::chrono::seconds(1);
 
 std::string Text(const char* s) { return s ? s : ""; }
 
@@ -102,6 +105,38 @@ bool PeerHasTelephoneEvents(LinphoneCall* call) {
     if (!fmtp) return false;
     const char* space = std::strchr(fmtp, ' ');
     return space && (std::strncmp(space + 1, "0-15", 4) == 0 || std::strncmp(space + 1, "0-16", 4) == 0);
+}
+
+// The local port of a UDP socket; 0 for anything else.
+int BoundUdpPort(int fd) {
+    int type = 0;
+    socklen_t len = sizeof type;
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &len) != 0 || type != SOCK_DGRAM) return 0;
+    sockaddr_storage sa{};
+    len = sizeof sa;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
+    if (sa.ss_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in*>(&sa)->sin_port);
+    if (sa.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6*>(&sa)->sin6_port);
+    return 0;
+}
+
+// The stack does not hand out its sockets; the process's UDP sockets on the
+// port it reports are they. Empty where the descriptors cannot be listed.
+std::vector<int> UdpSocketsOnPort(int port) {
+    std::vector<int> fds;
+#ifdef __linux__
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        const std::string name = entry.path().filename().string();
+        char* end = nullptr;
+        const long fd = std::strtol(name.c_str(), &end, 10);
+        if (name.empty() || *end != '\0' || fd < 0) continue;
+        if (BoundUdpPort(static_cast<int>(fd)) == port) fds.push_back(static_cast<int>(fd));
+    }
+#else
+    (void)port;
+#endif
+    return fds;
 }
 
 Softphone* FromCore(LinphoneCore* core) {
@@ -244,7 +279,29 @@ bool Softphone::Open() {
     }
     // The core sends nothing until it believes the network is up.
     linphone_core_set_network_reachable(core_, TRUE);
+    CheckSipSockets();
     return true;
+}
+
+void Softphone::CheckSipSockets() {
+    next_socket_check_ = std::chrono::steady_clock::now() + kSocketCheckPeriod;
+    LinphoneTransports* used = linphone_core_get_transports_used(core_);
+    const int port = used ? linphone_transports_get_udp_port(used) : 0;
+    if (used) linphone_transports_unref(used);
+    bool same = port == sip_port_ && !sip_fds_.empty();
+    for (int fd : sip_fds_) same = same && BoundUdpPort(fd) == port;
+    if (same) return;
+    sip_port_ = port;
+    std::vector<int> fds = port > 0 ? UdpSocketsOnPort(port) : std::vector<int>();
+    if (fds == sip_fds_) return;
+    sip_fds_ = std::move(fds);
+    sip_fds_changed_ = true;
+}
+
+bool Softphone::SipSocketsChanged() {
+    const bool changed = sip_fds_changed_;
+    sip_fds_changed_ = false;
+    return changed;
 }
 
 bool Softphone::NoLines() { return lines_.empty(); }
@@ -285,12 +342,15 @@ void Softphone::Close() {
     core_ = nullptr;
     linphone_core_cbs_unref(cbs_);
     cbs_ = nullptr;
+    sip_fds_.clear();
+    sip_port_ = 0;
+    sip_fds_changed_ = true;
     std::error_code ec;
     std::filesystem::remove_all(data_dir_, ec);
 }
 
-void Softphone::Tick() {
-    if (!core_) return;
+bool Softphone::Tick() {
+    if (!core_) return false;
     linphone_core_iterate(core_);
     if (account_refused_ && account_ && !account_stopped_) {
         account_stopped_ = true;  // its further state changes are not attempts
@@ -303,6 +363,11 @@ void Softphone::Tick() {
         next_levels_ = now + kLevelPeriod;
         ReportLevels();
     }
+    if (now >= next_socket_check_) CheckSipSockets();
+    // A call and a registration on its way keep the stack's timers running
+    // at full pace (retransmissions, media, levels).
+    return !lines_.empty() ||
+           (account_ && !account_stopped_ && linphone_proxy_config_get_state(account_) == LinphoneRegistrationProgress);
 }
 
 void Softphone::ReportLevels() {

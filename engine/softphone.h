@@ -40,7 +40,12 @@ public:
 
     bool Open();   // creates and starts the core
     void Close();  // ends calls, unregisters (bounded), frees the core
-    void Tick();   // drives the core; reports levels
+    bool Tick();   // drives the core, reports levels; true while work is in flight
+
+    // The sockets the stack receives SIP on; SipSocketsChanged tells (once)
+    // that they are other ones than last asked for.
+    const std::vector<int>& SipSockets() const { return sip_fds_; }
+    bool SipSocketsChanged();
 
     void SetCodecs(const std::vector<std::string>& codecs);
     void Register(const std::string& server, const std::string& user, const std::string& password,
@@ -77,6 +82,7 @@ private:
     void IterateFor(std::chrono::milliseconds limit, bool (Softphone::*done)());
     bool NoLines();
     bool NotRegistered();
+    void CheckSipSockets();
 
     LinphoneCore* core_ = nullptr;
     LinphoneCoreCbs* cbs_ = nullptr;
@@ -91,6 +97,10 @@ private:
     int pending_out_line_ = -1;
     bool levels_live_ = false;
     std::chrono::steady_clock::time_point next_levels_{};
+    std::vector<int> sip_fds_;
+    int sip_port_ = 0;
+    bool sip_fds_changed_ = false;
+    std::chrono::steady_clock::time_point next_socket_check_{};
 };
 
 }  // namespace zent
