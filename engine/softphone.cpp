@@ -232,11 +232,15 @@ bool Softphone::Open() {
     }
     linphone_core_add_callbacks(core_, cbs_);
 
+    // No database files: the store that chat rooms need lives in memory, and
+    // call logs, ZRTP secrets and friends are not kept (the client keeps no
+    // history from the engine). The files cost every start their creation
+    // and syncs, and every call a look into the ZRTP cache.
     LinphoneConfig* cfg = linphone_core_get_config(core_);
-    const std::string db = data_dir_ + "/linphone.db";
-    linphone_config_set_string(cfg, "storage", "uri", db.c_str());
-    linphone_config_set_string(cfg, "misc", "friends_db_uri", (data_dir_ + "/friends.db").c_str());
-    linphone_config_set_string(cfg, "misc", "zrtp_secrets_file", (data_dir_ + "/zidcache").c_str());
+    linphone_config_set_string(cfg, "storage", "uri", ":memory:");
+    linphone_config_set_string(cfg, "storage", "call_logs_db_uri", "null");
+    linphone_config_set_string(cfg, "storage", "zrtp_secrets_db_uri", "null");
+    linphone_config_set_string(cfg, "misc", "friends_db_uri", "null");
 
     linphone_core_enable_auto_iterate(core_, FALSE);
     linphone_core_set_user_agent(core_, "zent_softphone", "1.3");
