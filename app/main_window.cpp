@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include <exception>
 
@@ -32,6 +33,7 @@
 #include "platform/dialogs.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/startup_timing.h"
 
 using text::ZH;
 
@@ -379,6 +381,8 @@ void TfrmMain::WriteStartupLog() {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
     if (watched == LeftPanel && e->type() == QEvent::Resize) PlaceLeftBottom();
+    if (e->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed())
+        platform::MarkStartup("main window shown");
     if (phoneEdit_ && watched == phoneEdit_) {
         if (e->type() == QEvent::FocusIn) PhoneNumEnter();
         if (e->type() == QEvent::FocusOut) PhoneNumExit();
@@ -387,7 +391,8 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TfrmMain::showEvent(QShowEvent* e) {
-    KeepOffTaskbar(this);  // before the window is mapped
+    KeepOffTaskbar(this);                                          // before the window is mapped
+    if (QWindow* w = windowHandle()) w->installEventFilter(this);  // sees the window first exposed
     QWidget::showEvent(e);
 }
 

@@ -9,6 +9,7 @@
 #include "core/shared_state.h"
 #include "platform/dialogs.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/startup_timing.h"
 #include "platform/sound.h"
 
 using text::ZH;
@@ -52,11 +53,13 @@ void TfrmCall::ShowLogin() {
 }
 
 void TfrmCall::DoLogin() {
+    platform::MarkStartup("login started");
     if (Account.size() < 6 || Password.empty()) {
         platform::dialogs().ShowMessage(ZH("请输入数字电话号码和密码进行登录！"));
         return;
     }
     SipServer = DebugSipSrv.empty() ? GetSipServer() : DebugSipSrv;
+    platform::MarkStartup("sip server known");
 
     MainWindowPort* main = mainWindowPort();
     if (main) main->SetStatusPanel(0, ZH("SIP务器：") + SipServer);
@@ -80,6 +83,7 @@ void TfrmCall::DoLogin() {
                                            ZH("系统提示"));
         return;
     }
+    platform::MarkStartup("registration asked");
     SphSipReg(SipServer.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
 
     FillDevices(SoundOutput, SphSipGetPlayDeviceCount, SphSipGetPlayDeviceName);
