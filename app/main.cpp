@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include <vector>
+
+#include "app/browser_engine.h"
 #include "app/main_window.h"
 #include "call/call_control.h"
 #include "platform/qt/qt_platform.h"
@@ -25,9 +28,11 @@ int main(int argc, char* argv[]) {
     // The browser engine refuses to start as root unless its sandbox is off.
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
 
-    // The embedded browser shares its GL context with the widgets.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
+    // How the embedded browser draws is settled before the application exists.
+    std::vector<char*> args = browser::PrepareEngine(argc, argv);
+    int count = static_cast<int>(args.size()) - 1;
+    QApplication app(count, args.data());
+    browser::FinishEngineSetup();
     // The application title. No display name: Qt would append it to every
     // window caption, and the main window's caption is exact.
     QApplication::setApplicationName("RaveloZent");
