@@ -14,8 +14,9 @@ service, AutoLogin on, side by side with its anchors in the same run.
       CPU of the client and its browser processes while logged in, hidden
       to the tray, with two message windows open; webview_min idle beside it.
   client_bench.py messages [count=1000]
-      resident memory of the client while it receives `count` messages from
-      three peers, against the text they hold.
+      resident memory of the client as three peers' chat windows open and it
+      receives `count` messages from them, then `count` more, against the
+      text they hold.
 
 The client prints its milestones under the logging category
 "ravelo.startup" (QT_LOGGING_RULES="ravelo.startup.info=true"); webview_min
@@ -407,34 +408,45 @@ def measure_cpu(pid, seconds):
     return 100.0 * main / TICK / seconds, 100.0 * used / TICK / seconds
 
 
-def messages(count, peers=("10086110021", "10086110022", "10086110023"), rate=10, settle=5.0):
+def messages(count, peers=("10086110021", "10086110022", "10086110023"), settle=5.0):
+    """One message per peer (their chat windows open), then two rounds of
+    `count` messages, 10 a second from the peers together."""
     text = "Ravelo 消息测试，内存不应随消息增长。" * 2  # 108 bytes of UTF-8
-    header("memory over %d received messages from %d peers" % (count, len(peers)))
+    header("memory over 2 x %d received messages from %d peers, 10 a second" % (count, len(peers)))
+
+    def send(s, per_peer):
+        senders = [subprocess.Popen(
+            ["sipp", "127.0.0.1:5060", "-sf", os.path.join(ROOT, "tools", "sip", "send_message.xml"), "-i",
+             "127.0.0.1", "-p", str(5090 + i), "-m", str(per_peer), "-r", "10", "-rp", str(1000 * len(peers)),
+             "-nostdin", "-key", "from", peer, "-key", "to", ACCOUNT, "-key", "domain", "127.0.0.1", "-key", "text",
+             text], env=s.env, stdout=s.out, stderr=s.out) for i, peer in enumerate(peers)]
+        for x in senders:
+            x.wait()
+
+    per_peer = count // len(peers)
     with Session() as s:
         p, t0, marks = s.client()
         if not marks.wait(["registered", "service page loaded"], 60):
             sys.exit("client_bench: the client did not log in")
         time.sleep(settle)
-        start = rss_kb(p.pid) / 1024.0
-        per_peer = count // len(peers)
-        senders = [subprocess.Popen(
-            ["sipp", "127.0.0.1:5060", "-sf", os.path.join(ROOT, "tools", "sip", "send_message.xml"), "-i",
-             "127.0.0.1", "-p", str(5090 + i), "-m", str(per_peer), "-r", str(rate), "-nostdin", "-key", "from",
-             peer, "-key", "to", ACCOUNT, "-key", "domain", "127.0.0.1", "-key", "text", text],
-            env=s.env, stdout=s.out, stderr=s.out) for i, peer in enumerate(peers)]
-        curve = []
-        while any(x.poll() is None for x in senders):
-            time.sleep(5)
-            curve.append(rss_kb(p.pid) / 1024.0)
-        time.sleep(settle)  # the windows take the last ones from the queue
-        end = rss_kb(p.pid) / 1024.0
+        points = [("logged in", rss_kb(p.pid) / 1024.0)]
+        send(s, 1)
+        time.sleep(settle)
+        points.append(("%d chat windows open" % len(peers), rss_kb(p.pid) / 1024.0))
+        for round_ in (1, 2):
+            send(s, per_peer)
+            # The stack keeps each answered request for 32 s (its retransmission guard).
+            time.sleep(40)
+            points.append(("+%d messages" % (round_ * per_peer * len(peers)), rss_kb(p.pid) / 1024.0))
         stop_tree(p)
-    sent = per_peer * len(peers)
-    held = sent * len(text.encode("utf-8")) / 1048576.0
+    n = per_peer * len(peers)
+    held = n * len(text.encode("utf-8")) / 1048576.0
     print("load average after: %s" % load_average())
-    print("RSS of the client's main process every 5 s (MB): %s" % " ".join("%.1f" % c for c in curve))
-    print("messages sent %d, text they hold %.2f MB; RSS before %.1f MB, after %.1f MB: growth %.1f MB, "
-          "allowed %.1f MB" % (sent, held, start, end, end - start, held + 10))
+    print("RSS of the client's main process (MB): %s" % ", ".join("%s %.1f" % pt for pt in points))
+    print("opening the %d chat windows: %.1f MB" % (len(peers), points[1][1] - points[0][1]))
+    for i in (1, 2):
+        print("messages %d-%d (%.2f MB of text): growth %.1f MB, goal at most %.1f MB"
+              % ((i - 1) * n + 1, i * n, held, points[i + 1][1] - points[i][1], held + 10))
 
 
 def main():

@@ -8,6 +8,10 @@
 // runs, the ratios and the machine's load.
 //
 //   engine_bench [runs] [sipp_port]      (defaults: 20, 15400)
+//   engine_bench soak [calls] [sipp_port] (defaults: 200, 15400)
+// soak: memory over use, the engine alone: calls in a row (call, answered,
+// 1 s of talk, hang up) through one registration; resident memory after the
+// first call and after every 20th.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -257,6 +261,58 @@ Times RunLinphonec(int runs, int sipp_port, const std::string& preload) {
     return t;
 }
 
+double RssMb() {
+    std::ifstream f("/proc/self/status");
+    std::string key;
+    long kb = 0;
+    while (f >> key) {
+        if (key == "VmRSS:") {
+            f >> kb;
+            break;
+        }
+        std::getline(f, key);
+    }
+    return kb / 1024.0;
+}
+
+int Soak(int calls, const std::string& server) {
+    SphSipSetRegStatsCalllBack(OnReg);
+    SphSipSetCallStatsCalllBack(OnCall);
+    SphSipInfo(-1);
+    SphSetAudioCode("ILBC/8000", "SPEEX/8000", "G729/8000", "GSM/8000", "PCMA/8000", "G722/8000");
+    SphSipReg(server.c_str(), "8613800138000", "s3cret!", "8613800138000");
+    if (!WaitUntil([] { return g_reg != 0; }, 40s) || g_reg != 200) {
+        std::fprintf(stderr, "soak: registration gave %d\n", g_reg);
+        return 1;
+    }
+    std::vector<std::pair<int, double>> curve;
+    int failed = 0;
+    for (int i = 1; i <= calls; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(g_mu);
+            g_state.clear();
+            g_line = -1;
+        }
+        const int line = SphSiMakeCall("123");
+        if (line < 0 || !WaitUntil([&] { return g_line == line && g_state == "callanswer"; }, 10s)) {
+            ++failed;
+        } else {
+            std::this_thread::sleep_for(1s);
+        }
+        SphSipHanpCall(line);
+        WaitUntil([] { return g_state == "callend"; }, 5s);
+        if (i == 1 || i % 20 == 0 || i == calls) curve.emplace_back(i, RssMb());
+    }
+    SphSipDestory();
+    std::printf("%d calls (call, answered, 1 s, hang up) against sipp on %s, %d not answered; load average %s\n", calls,
+                server.c_str(), failed, LoadAverage().c_str());
+    std::printf("resident memory after call n (MB):");
+    for (const auto& [n, mb] : curve) std::printf(" %d:%.1f", n, mb);
+    const double growth = curve.back().second - curve.front().second;
+    std::printf("\nafter the last minus after the first: %.1f MB (goal: at most 10 MB)\n", growth);
+    return failed == 0 && growth <= 10.0 ? 0 : 1;
+}
+
 void Row(const char* what, const std::vector<double>& engine, const std::vector<double>& lc) {
     double e = Median(engine), l = Median(lc);
     std::printf("%-28s %10.1f ms (%zu) %10.1f ms (%zu)", what, e, engine.size(), l, lc.size());
@@ -269,10 +325,12 @@ void Row(const char* what, const std::vector<double>& engine, const std::vector<
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    const bool soak = argc > 1 && std::string(argv[1]) == "soak";
+    if (soak) --argc, ++argv;
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : soak ? 200 : 20;
     const int port = argc > 2 ? std::atoi(argv[2]) : 15400;
     if (port < 1024 || port > 60000) {
-        std::fprintf(stderr, "usage: engine_bench [runs] [sipp_port 1024-60000]\n");
+        std::fprintf(stderr, "usage: engine_bench [soak] [runs] [sipp_port 1024-60000]\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
@@ -281,6 +339,11 @@ int main(int argc, char** argv) {
     pid_t sipp = Spawn({"sipp", "-sf", BENCH_SCENARIO, "-i", "127.0.0.1", "-p", std::to_string(port), "-mp",
                         std::to_string(port + 4000), "-nostdin"});
     std::this_thread::sleep_for(500ms);
+    if (soak) {
+        const int rc = Soak(runs, server);
+        Kill(sipp);
+        return rc;
+    }
 
     const std::string load_before = LoadAverage();
     Times engine = RunEngine(runs, server);
