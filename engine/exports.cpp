@@ -19,9 +19,10 @@ namespace {
 
 // The stack's timers run every 20 ms while it has a call, a registration or
 // a transaction going (and for two seconds after anything arrives or is
-// asked), every 250 ms when all is quiet: packets and requests wake the
-// engine at once in either case.
-constexpr EngineThread::Periods kPeriods{std::chrono::milliseconds(20), std::chrono::milliseconds(250),
+// asked), once a second when all is quiet (registration refreshes and
+// keep-alives are due in minutes): packets and requests wake the engine at
+// once in either case.
+constexpr EngineThread::Periods kPeriods{std::chrono::milliseconds(20), std::chrono::seconds(1),
                                          std::chrono::seconds(2)};
 
 struct Engine {
