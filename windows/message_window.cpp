@@ -28,6 +28,8 @@ TfrmMessage* frmMessage = nullptr;
 
 namespace {
 
+bool g_readTimersToAlign = false;  // a window was made since the last alignment
+
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 QFrame* Panel(QWidget* parent, QFrame::Shape shape = QFrame::NoFrame) {
@@ -176,11 +178,22 @@ void TfrmMessage::FormCreate() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     SendMsg->setFocus();
-    // All windows' timers are (re)started in one go, so they fall due in the
-    // same turn of the event loop: any number of windows wake the program 50
-    // times a second, not 50 times each. A tick comes at most one period late.
+    ReadMsgTimer->start();
+    StartReadTimersInStep();
+    g_readTimersToAlign = true;
+}
+
+void StartReadTimersInStep() {
+    // Restarted in one go, the timers fall due in the same turn of the event
+    // loop: any number of windows wake the program 50 times a second, not 50
+    // times each. Each tick comes at most one period late, once.
     for (TfrmMessage* w : MessageWindows()) w->ReadMsgTimer->start();
-    if (!ReadMsgTimer->isActive()) ReadMsgTimer->start();  // a window not listed (yet)
+}
+
+void AlignReadTimersWithThisTick() {
+    if (!g_readTimersToAlign) return;
+    g_readTimersToAlign = false;
+    StartReadTimersInStep();
 }
 
 void TfrmMessage::AppendHistory(const text::Ansi& line) {
