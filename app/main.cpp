@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "call/call_control.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/startup_timing.h"
 #include "windows/login_window.h"
 #include "windows/message_window.h"
 
@@ -33,6 +34,7 @@ int main(int argc, char* argv[]) {
     int count = static_cast<int>(args.size()) - 1;
     QApplication app(count, args.data());
     browser::FinishEngineSetup();
+    platform::MarkStartup("application made");
     // The application title. No display name: Qt would append it to every
     // window caption, and the main window's caption is exact.
     QApplication::setApplicationName("RaveloZent");
@@ -49,6 +51,7 @@ int main(int argc, char* argv[]) {
     frmCall = new TfrmCall;
     frmLogin = new TfrmLogin;
     frmMessage = new TfrmMessage;
+    platform::MarkStartup("windows made");
     frmMain->show();  // the main form is shown once the windows exist
 
     // A session that ends (SIGTERM, SIGINT) stops the loop like the exit command.

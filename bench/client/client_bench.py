@@ -340,6 +340,7 @@ def startup(rounds, settle=5.0):
     header("start-up and memory with the page loaded, %d rounds, medians" % rounds)
     r = {k: [] for k in ("shown", "loaded", "registered", "main", "browser", "w_shown", "w_loaded", "w_main",
                          "w_browser", "lc")}
+    steps = {}
     with Session() as s:
         url = None
         for i in range(rounds):
@@ -348,6 +349,8 @@ def startup(rounds, settle=5.0):
                 r["shown"].append(marks.seen["main window shown"] - t0)
                 r["loaded"].append(marks.seen["service page loaded"] - t0)
                 r["registered"].append(marks.seen["registered"] - t0)
+                for name, at in marks.seen.items():
+                    steps.setdefault(name, []).append(at - t0)
                 time.sleep(settle)
                 main, browser, _ = memory(p.pid)
                 r["main"].append(main)
@@ -373,6 +376,9 @@ def startup(rounds, settle=5.0):
     row("start -> registered (200 to REGISTER)", med(r["registered"]), med(r["lc"]), "linphonec", "ms")
     row("RSS, main process, page loaded", med(r["main"]), med(r["w_main"]), "webview_min", "MB")
     row("RSS, browser processes together", med(r["browser"]), med(r["w_browser"]), "webview_min", "MB")
+    print("the client's milestones (ravelo.startup), median ms after start:")
+    for name, at in sorted(steps.items(), key=lambda kv: med(kv[1])):
+        print("  %-38s %8.0f ms" % (name, med(at)))
 
 
 def idle(seconds, settle=5.0):
