@@ -18,6 +18,7 @@
 #include "core/form_registry.h"
 #include "core/msg_queue.h"
 #include "platform/clock.h"
+#include "platform/qt/startup_timing.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
 #include "windows/message_windows.h"
@@ -250,6 +251,7 @@ void TfrmMessage::ReadMsgTimerTimer() {
     } else {
         return;
     }
+    platform::MarkMessageShown();
     // The next message may belong to a window not made or not shown yet.
     ShowWindowForFrontMessage();
 }

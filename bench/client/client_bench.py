@@ -17,6 +17,10 @@ service, AutoLogin on, side by side with its anchors in the same run.
       resident memory of the client as three peers' chat windows open and it
       receives `count` messages from them, then `count` more, against the
       text they hold.
+  client_bench.py flood [count=1000]
+      three peers' chat windows open, then the peers send `count` messages
+      together at 100 a second: the time from the first sent until the last
+      is shown in its window, against the time the senders took.
 
 The client prints its milestones under the logging category
 "ravelo.startup" (QT_LOGGING_RULES="ravelo.startup.info=true"); webview_min
@@ -53,6 +57,7 @@ ACCOUNT, PASSWORD = "13800138000", "123456"
 # account keeps only the client's own contact.
 LC_ACCOUNT, LC_PASSWORD = "13900139000", "654321"
 TICK = os.sysconf("SC_CLK_TCK")
+SHOWN = re.compile(r"ravelo\.messages: message shown at ([0-9.]+) ms since the epoch")
 
 
 def now_ms():
@@ -148,6 +153,7 @@ class Milestones:
     def __init__(self, stream, pattern, echo=None):
         self.pattern = re.compile(pattern)
         self.seen = {}
+        self.shown = []  # when each received message was shown (ravelo.messages)
         self.cond = threading.Condition()
         self.echo = echo
         threading.Thread(target=self._read, args=(stream,), daemon=True).start()
@@ -157,6 +163,12 @@ class Milestones:
             line = raw.decode("utf-8", "replace")
             if self.echo:
                 self.echo.write(line)
+            m = SHOWN.search(line)
+            if m:
+                with self.cond:
+                    self.shown.append(float(m.group(1)))
+                    self.cond.notify_all()
+                continue
             m = self.pattern.search(line)
             if m:
                 with self.cond:
@@ -236,7 +248,7 @@ class Session:
     # -- the three programs --
 
     def client(self):
-        env = dict(self.env, QT_LOGGING_RULES="ravelo.startup.info=true")
+        env = dict(self.env, QT_LOGGING_RULES="ravelo.startup.info=true\nravelo.messages.info=true")
         t0 = now_ms()
         p = subprocess.Popen([CLIENT], cwd=APP_DIR, env=env, stdout=self.out, stderr=subprocess.PIPE)
         marks = Milestones(p.stderr, r"ravelo\.startup: (.+?) at ([0-9.]+) ms since the epoch", self.out)
@@ -455,6 +467,39 @@ def messages(count, peers=("10086110021", "10086110022", "10086110023"), settle=
               % ((i - 1) * n + 1, i * n, held, points[i + 1][1] - points[i][1], held + 10))
 
 
+def flood(count, peers=("10086110031", "10086110032", "10086110033"), rate=100):
+    header("message flood: %d messages from %d peers, %d a second together" % (count, len(peers), rate))
+    with Session() as s:
+        p, t0, marks = s.client()
+        if not marks.wait(["registered", "service page loaded"], 60):
+            sys.exit("client_bench: the client did not log in")
+        for peer in peers:
+            subprocess.run(["bash", os.path.join(ROOT, "tools", "send_message.sh"), ACCOUNT, "你好", peer],
+                           env=s.env, stdout=s.out, stderr=s.out)
+        time.sleep(3)
+        before = len(marks.shown)
+        shares = [count // len(peers) + (1 if i < count % len(peers) else 0) for i in range(len(peers))]
+        start = now_ms()
+        senders = [subprocess.Popen(
+            ["sipp", "127.0.0.1:5060", "-sf", os.path.join(ROOT, "tools", "sip", "send_message.xml"), "-i",
+             "127.0.0.1", "-p", str(5090 + i), "-m", str(n), "-r", str(rate * n // count or 1), "-rp", "1000",
+             "-l", "2000", "-nostdin", "-key", "from", peer, "-key", "to", ACCOUNT, "-key", "domain", "127.0.0.1",
+             "-key", "text", "flood %d" % i], env=s.env, stdout=s.out, stderr=s.out)
+            for i, (peer, n) in enumerate(zip(peers, shares))]
+        for x in senders:
+            x.wait()
+        sent = now_ms() - start
+        with marks.cond:
+            marks.cond.wait_for(lambda: len(marks.shown) - before >= count, 120)
+            shown = marks.shown[before:]
+        stop_tree(p)
+    print("load average after: %s" % load_average())
+    print("messages shown: %d of %d" % (len(shown), count))
+    print("%-40s %11s   %11s" % ("", "RaveloZent", "anchor"))
+    row("first sent -> last of %d shown" % count, shown[-1] - start if len(shown) >= count else None, sent,
+        "senders done", "ms")
+
+
 def main():
     what = sys.argv[1] if len(sys.argv) > 1 else ""
     n = int(sys.argv[2]) if len(sys.argv) > 2 else None
@@ -464,6 +509,8 @@ def main():
         idle(n or 60)
     elif what == "messages":
         messages(n or 1000)
+    elif what == "flood":
+        flood(n or 1000)
     else:
         print(__doc__)
         return 2

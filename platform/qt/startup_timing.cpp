@@ -16,6 +16,7 @@ namespace platform {
 namespace {
 
 Q_LOGGING_CATEGORY(lcStartup, "ravelo.startup", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcMessages, "ravelo.messages", QtWarningMsg)
 
 double NowEpochMs() {
     return std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -59,6 +60,11 @@ void MarkStartup(const char* milestone) {
     }
     qCInfo(lcStartup, "%s at %.3f ms since the epoch, %.0f ms after the process began", milestone, now,
            start > 0 ? now - start : 0.0);
+}
+
+void MarkMessageShown() {
+    if (!lcMessages().isInfoEnabled()) return;
+    qCInfo(lcMessages, "message shown at %.3f ms since the epoch", NowEpochMs());
 }
 
 }  // namespace platform

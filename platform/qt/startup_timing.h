@@ -10,4 +10,9 @@ namespace platform {
 // Logs the milestone once per process; later calls with the same name are dropped.
 void MarkStartup(const char* milestone);
 
+// One line per received message shown in a chat window, under the category
+// "ravelo.messages" (off unless switched on), so a flood can be timed from
+// outside: "message shown at <ms since the epoch>".
+void MarkMessageShown();
+
 }  // namespace platform
