@@ -5,34 +5,20 @@
 #include <QComboBox>
 #include <QLabel>
 
-#include <cstdio>
-
 #include "app/main_window.h"
 #include "core/daily_log.h"
 #include "core/shared_state.h"
-#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/qt_time.h"
 
 using text::Ansi;
 using text::ZH;
 
-namespace {
-
-// The current local time as the status bar shows it, e.g. "14:05:09".
-Ansi LongTimeText() {
-    const platform::LocalTime t = platform::clock().Now();
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-    return buf;
-}
-
-}  // namespace
-
 void TfrmMain::spbBridgeCallClick() {
     const Ansi called = text::Trim(AnsiFromQ(PhoneNum->currentText()));
     if (called.empty() || called == ZH("输入要拨的号码")) {
-        platform::dialogs().ShowWarningBox(ZH("请填写被叫号码再拨打！"), ZH("警告"));
+        platform::dialogs().ShowWarningMessage(ZH("请填写被叫号码再拨打！"));
         return;
     }
     if (!platform::dialogs().AskYesNo(ZH("将要为您 ") + Account + ZH(" 和 ") + called +

@@ -15,6 +15,7 @@
 #include "app/browser_engine.h"
 #include "app/main_window.h"
 #include "call/call_control.h"
+#include "platform/display_session.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/startup_timing.h"
 #include "windows/login_window.h"
@@ -28,6 +29,16 @@ void OnTerminate(int) { g_terminate = true; }
 int main(int argc, char* argv[]) {
     // The browser engine refuses to start as root unless its sandbox is off.
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+
+    // In a Wayland session the windows go through XWayland, where they can be
+    // placed and kept off the task bar, unless the user chose a platform.
+    if (const std::string qpa = platform::ChooseQtPlatform(platform::CurrentSessionEnvironment()); !qpa.empty())
+        setenv("QT_QPA_PLATFORM", qpa.c_str(), 1);
+
+    // From the start, so that a session ending during start-up still ends
+    // through the exit steps once the loop runs.
+    std::signal(SIGTERM, OnTerminate);
+    std::signal(SIGINT, OnTerminate);
 
     // How the embedded browser draws is settled before the application exists.
     std::vector<char*> args = browser::PrepareEngine(argc, argv);
@@ -49,17 +60,17 @@ int main(int argc, char* argv[]) {
 
     frmMain = new TfrmMain;
     frmCall = new TfrmCall;
-    frmLogin = new TfrmLogin;
+    frmLogin = new TfrmLogin(frmMain);  // belongs to the main window: modal to it alone
     frmMessage = new TfrmMessage;
     platform::MarkStartup("windows made");
     frmMain->show();  // the main form is shown once the windows exist
 
-    // A session that ends (SIGTERM, SIGINT) stops the loop like the exit command.
-    std::signal(SIGTERM, OnTerminate);
-    std::signal(SIGINT, OnTerminate);
+    // A session that ends (SIGTERM, SIGINT) takes the exit command's steps,
+    // without its question: the lines still in memory reach the log and the
+    // engine unregisters. The handler only sets a flag; the loop acts on it.
     QTimer signalWatch;
     QObject::connect(&signalWatch, &QTimer::timeout, [] {
-        if (g_terminate) QApplication::quit();
+        if (g_terminate.exchange(false) && frmMain) frmMain->EndSession();
     });
     signalWatch.start(100);
 

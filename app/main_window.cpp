@@ -4,11 +4,11 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -25,7 +25,7 @@
 #include <exception>
 
 #include "app/artwork.h"
-#include "app/taskbar.h"
+#include "app/browser_language.h"
 #include "core/daily_log.h"
 #include "core/form_registry.h"
 #include "core/settings.h"
@@ -34,6 +34,7 @@
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/startup_timing.h"
+#include "platform/qt/window_frame.h"
 
 using text::ZH;
 
@@ -57,8 +58,9 @@ QToolButton* FlatButton(QWidget* parent, const QString& text, const QString& hin
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     frmMain = this;
     RegisterForm(this, "TfrmMain");
-    // A tool window keeps its frame and close box but gets no taskbar button
-    // (on X11 it is a utility window, which task bars leave out).
+    // A tool window keeps its frame but gets no taskbar button (on X11 it is
+    // a utility window, which task bars leave out); of the title-bar buttons
+    // only the close box.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFont(UiPixelFont(13));
@@ -156,9 +158,11 @@ void TfrmMain::BuildLeftPanel() {
     QToolButton** keys[12] = {&spb1, &spb2, &spb3, &spb4, &spb5, &spb6, &spb7, &spb8, &spb9, &spb10, &spb0, &spb11};
     static const char* const names[12] = {"spb1", "spb2", "spb3", "spb4",  "spb5", "spb6",
                                           "spb7", "spb8", "spb9", "spb10", "spb0", "spb11"};
+    static const char* const keyNames[12] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "*", "0", "#"};
     for (int i = 0; i < 12; ++i) {
         QToolButton* b = FlatButton(KeyboardPanel, QString(), QString());
         b->setObjectName(names[i]);
+        b->setAccessibleName(QString::fromLatin1(keyNames[i]));  // the keypad picture carries the captions
         b->setGeometry(KeypadKeyRect(i / 3, i % 3));
         b->setStyleSheet(
             "QToolButton { background: transparent; border: none; }"
@@ -216,8 +220,10 @@ void TfrmMain::BuildWebPanel() {
     PhoneNum->setStyleSheet("QComboBox { color: blue; }");
     PhoneNum->setEditText(U("输入要拨的号码"));
     PhoneNum->setToolTip(U("输入号码、姓名拨打,手机第一位不加0，固话要加区号"));
-    phoneEdit_ = PhoneNum->lineEdit();
-    phoneEdit_->installEventFilter(this);
+    // The box's focus events: the combo box is the text box's focus proxy and
+    // hands it its focus events by direct calls, which a filter on the text
+    // box never sees.
+    PhoneNum->installEventFilter(this);
     spbAnswer = FlatButton(StatusImagePanel, U("IP直拨"), U("通过电脑拨打IP电话"));
     spbAnswer->setGeometry(267, 2, 75, 35);
     spbHanpCall = FlatButton(StatusImagePanel, U("挂 断"), QString());
@@ -252,7 +258,7 @@ void TfrmMain::BuildWebPanel() {
     welcomeColumn->addWidget(Web_PanelCaption);
     welcomeColumn->addWidget(Label1);
     welcomeColumn->addStretch(1);
-    CppWebBrowser = new QWebEngineView(area);
+    CppWebBrowser = NewClientBrowser(area);
     stack->addWidget(welcome, 0, 0);
     stack->addWidget(CppWebBrowser, 0, 0);
     column->addWidget(area, 1);
@@ -383,15 +389,31 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
     if (watched == LeftPanel && e->type() == QEvent::Resize) PlaceLeftBottom();
     if (e->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed())
         platform::MarkStartup("main window shown");
-    if (phoneEdit_ && watched == phoneEdit_) {
-        if (e->type() == QEvent::FocusIn) PhoneNumEnter();
-        if (e->type() == QEvent::FocusOut) PhoneNumExit();
+    if (watched == PhoneNum && (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
+        // Entering and leaving are moves inside the window. The box keeps its
+        // focus while its list is open; and when the whole window loses the
+        // desktop's focus and gets it back, the box never left. A click into
+        // the box of a window that was not active is an entry all the same.
+        const bool in = e->type() == QEvent::FocusIn;
+        const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
+        if (why == Qt::PopupFocusReason) return QWidget::eventFilter(watched, e);
+        if (why == Qt::ActiveWindowFocusReason && (!in || phoneKeptFocus_)) {
+            phoneKeptFocus_ = !in;
+        } else {
+            phoneKeptFocus_ = false;
+            if (in)
+                PhoneNumEnter();
+            else
+                PhoneNumExit();
+        }
     }
     return QWidget::eventFilter(watched, e);
 }
 
 void TfrmMain::showEvent(QShowEvent* e) {
-    KeepOffTaskbar(this);                                          // before the window is mapped
+    // Before the window is mapped: the window manager reads both then.
+    KeepOffTaskbar(this);
+    UseCloseOnlyFrame(this);
     if (QWindow* w = windowHandle()) w->installEventFilter(this);  // sees the window first exposed
     QWidget::showEvent(e);
 }

@@ -116,6 +116,10 @@ public:
     void ShowFormClick();
     void HideFormClick();
     void ShutdownClick();
+    // The exit steps, also when the desktop session ends (SIGTERM, SIGINT):
+    // the engine shut down (it unregisters), the log written, the tray icon
+    // removed, the message loop ended.
+    void EndSession();
     void spbAnswerClick();
     void spbHanpCallClick();
     void spbLoginClick();
@@ -169,9 +173,8 @@ private:
     void ConnectLineTypes();
     void ChangeLineType(const char* value, const char* notice);
 
-    QWidget* leftTop_ = nullptr;
-    QWidget* phoneEdit_ =
-        nullptr;  // PhoneNum's text box, for its focus handlers  // ImageBusy, ImageFree and Tips stacked at the top
+    QWidget* leftTop_ = nullptr;   // ImageBusy, ImageFree and Tips stacked at the top
+    bool phoneKeptFocus_ = false;  // the number box had the focus when the window lost the desktop's
     QSystemTrayIcon* tray_ = nullptr;
     // What the tray and the caption were last given.
     struct TrayShown {

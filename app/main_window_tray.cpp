@@ -152,6 +152,10 @@ void TfrmMain::ShutdownClick() {
         hide();
         return;
     }
+    EndSession();
+}
+
+void TfrmMain::EndSession() {
     try {
         if (!frmCall) throw std::runtime_error(ZH("呼叫控制窗口不存在"));
         frmCall->DestroyEngine();

@@ -13,9 +13,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include <algorithm>
-
 #include "app/main_window.h"
+#include "app/status_link.h"
 #include "core/shared_state.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/startup_timing.h"
@@ -27,21 +26,6 @@ namespace {
 
 const char* const kIpCallPath = "/user/ip_call.php";
 const char* const kBridgeCallPath = "/user/bridge_call.php";
-
-// The part of `s` from 1-based position p, n bytes long: empty when p lies
-// beyond the text or n < 1; a p below 1 counts as 1; n stops at the end.
-Ansi Part(const Ansi& s, long long p, long long n) {
-    if (p < 1) p = 1;
-    const long long size = static_cast<long long>(s.size());
-    if (p > size || n < 1) return {};
-    return s.substr(static_cast<std::size_t>(p - 1), static_cast<std::size_t>(std::min(n, size - p + 1)));
-}
-
-// 1-based position of the first `c` in `s`, 0 when there is none.
-long long Pos(char c, const Ansi& s) {
-    const auto at = s.find(c);
-    return at == Ansi::npos ? 0 : static_cast<long long>(at) + 1;
-}
 
 // Installed on the application: sees every event before its receiver does.
 class ApplicationEventsHook final : public QObject {
@@ -98,23 +82,10 @@ void TfrmMain::CppWebBrowserStatusTextChange(const QString& text) {
     const Ansi s = AnsiFromQ(text);
     if (s.empty()) return;  // the pointer left a link: keep what we have
 
-    const long long q = Pos('?', s) + 1;
-    const Ansi query = Part(s, q, static_cast<long long>(s.size()));
-    const long long l = static_cast<long long>(WebServer.size());
-    WebPagePath = Part(s, l, q - l - 1);
-
-    if (Part(s, 1, 4) != "http" && Part(s, 1, 6) != "Ravelo") StatusPanel1->setText(QFromAnsi(s));
-
-    const long long amp = Pos('&', query);
-    const Ansi rest = Part(query, amp + 1, static_cast<long long>(query.size()));
-    const long long eq = Pos('=', rest) + 1;
-    const Ansi number = Part(rest, eq, static_cast<long long>(rest.size()));
-
-    if (number.size() >= 11 && number.size() <= 15 && Call_Status == 0) {
-        const long long n = static_cast<long long>(number.size());
-        if (text::IsDecimalInt32(Part(number, 1, 8)) && text::IsDecimalInt32(Part(number, 7, n)))
-            PhoneNum->setEditText(QFromAnsi(number));
-    }
+    const StatusLink link = ParseStatusText(s, WebServer);
+    WebPagePath = link.path;
+    if (link.showInPanel) StatusPanel1->setText(QFromAnsi(s));
+    if (!link.number.empty() && Call_Status == 0) PhoneNum->setEditText(QFromAnsi(link.number));
 }
 
 void TfrmMain::CppWebBrowserNewWindow2(bool& cancel) {

@@ -39,10 +39,12 @@ TfrmCall::TfrmCall(QWidget* parent) : QWidget(parent) {
     // The form's creation handler: the network state, then the login decision.
     WriteLog(ZH("网络状态:") + Net_Status);
     frmCall = this;
+    SetGuiTaskTarget(this);
     StartLogin();
 }
 
 TfrmCall::~TfrmCall() {
+    SetGuiTaskTarget(nullptr);  // the engine's last events have no form to go to
     DestroyEngine();
     UnregisterForm(this);
     if (frmCall == this) frmCall = nullptr;
@@ -58,12 +60,7 @@ bool TfrmCall::event(QEvent* e) {
     case WM_CALL_INCOMING: AskAnswer(); return true;
     case WM_CALL_SHOWLOGIN: ShowLogin(); return true;
     case WM_CALL_MESSAGE: ReceiveMsg(); return true;
-    default:
-        if (e->type() == GuiTaskEvent::kType) {
-            static_cast<GuiTaskEvent*>(e)->Run();
-            return true;
-        }
-        return QWidget::event(e);
+    default: return QWidget::event(e);
     }
 }
 

@@ -35,6 +35,8 @@ public:
     // Engine events that need the GUI thread.
     void AskAnswer();
     void ReceiveMsg();
+    // Runs the engine's queued effects in order (RunOnGuiThread wakes it).
+    Q_INVOKABLE void RunGuiTasks();
 
     // Call operations.
     // MakeCall and SendSipMsg answer false when their checks refused the input
@@ -56,7 +58,12 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    // The login sequence itself; DoLogin runs it once at a time.
+    void LoginSequence();
+
     bool engineDestroyed_ = false;
+    bool loginRunning_ = false;
+    bool loginWaiting_ = false;
 };
 
 extern TfrmCall* frmCall;

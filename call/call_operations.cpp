@@ -24,8 +24,11 @@ bool TfrmCall::MakeCall(const text::Ansi& number) {
             ZH("系统提示"));
         return false;
     }
-    // Both pieces digits only: signs, blanks and other characters never reach the engine.
-    if (!text::IsDecimalInt32(number.substr(0, 6)) || !text::IsDecimalInt32(number.substr(6))) {
+    // Blanks around the number are not part of it: the pieces are cut from
+    // the trimmed number. Both must be digits only, so signs, inner blanks and
+    // other characters never reach the engine.
+    if (!text::IsDecimalInt32(trimmed.substr(0, 6)) ||
+        !text::IsDecimalInt32(trimmed.size() > 6 ? trimmed.substr(6) : text::Ansi())) {
         platform::dialogs().ShowInfoBox(ZH("请输入数字电话号码！"), ZH("系统提示"));
         return false;
     }

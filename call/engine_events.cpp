@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "call/engine_events.h"
 
-#include <QCoreApplication>
+#include <QMetaObject>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "call/call_control.h"
 #include "call/window_ports.h"
@@ -15,15 +18,61 @@
 
 using text::ZH;
 
-void RunOnGuiThread(std::function<void()> task) {
-    if (!frmCall) return;  // the form is gone: the program is ending
-    QCoreApplication::postEvent(frmCall, new GuiTaskEvent(std::move(task)));
-}
-
 namespace {
+
+std::mutex g_tasksMutex;
+std::deque<std::function<void()>> g_tasks;
+TfrmCall* g_taskTarget = nullptr;
+bool g_wakePending = false;  // a wake-up is on its way to the form
+
+// Sender and text of each received message whose WM_CALL_MESSAGE is not
+// handled yet (GUI thread only). Messages arriving together would otherwise
+// all be handled with MsgFrom and MsgText of the last one.
+std::deque<std::pair<text::Ansi, text::Ansi>> g_messageNotices;
+
 // The engine's texts live only during the callback: copy them first.
 std::string Copy(const char* s) { return s ? std::string(s) : std::string(); }
+
+// The incoming line whose question is open (-1: none), and whether the
+// caller gave up meanwhile.
+int g_askingLine = -1;
+bool g_askedLineEnded = false;
 }  // namespace
+
+void RunOnGuiThread(std::function<void()> task) {
+    std::lock_guard<std::mutex> lock(g_tasksMutex);
+    if (!g_taskTarget) return;  // the form is gone: the program is ending
+    g_tasks.push_back(std::move(task));
+    if (g_wakePending) return;
+    g_wakePending = true;
+    // Under the lock, so the form cannot go away meanwhile. By name: the
+    // wake-up is then made inside Qt, not by our code on this thread.
+    QMetaObject::invokeMethod(g_taskTarget, "RunGuiTasks", Qt::QueuedConnection);
+}
+
+void SetGuiTaskTarget(TfrmCall* form) {
+    std::lock_guard<std::mutex> lock(g_tasksMutex);
+    g_taskTarget = form;
+    g_tasks.clear();
+    g_wakePending = false;
+    g_messageNotices.clear();
+}
+
+void TfrmCall::RunGuiTasks() {
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard<std::mutex> lock(g_tasksMutex);
+            // Taken one at a time: a task that opens a dialog runs a nested
+            // loop, and the tasks after it must still run in there, in order.
+            g_wakePending = false;
+            if (g_tasks.empty()) return;
+            task = std::move(g_tasks.front());
+            g_tasks.pop_front();
+        }
+        task();
+    }
+}
 
 void ApplyRegStatus(int status) {
     bool dialog = false;
@@ -60,18 +109,37 @@ void ApplyRegStatus(int status) {
         StatusTip = ZH(" 未知含义的状态代码：");
         break;
     }
-    if (dialog) platform::dialogs().ShowWarningBox(StatusTip + ZH(" 登录失败！"), ZH("系统提示"));
-    WriteLog(StatusTip);
+    // The box is modal: events handled while it is open may replace
+    // StatusTip, and the log line is about this status.
+    const text::Ansi tip = StatusTip;
+    if (dialog) platform::dialogs().ShowWarningMessage(tip + ZH(" 登录失败！"));
+    WriteLog(tip);
 }
 
 void ApplyCallState(int line, const text::Ansi& state) {
     MainWindowPort* main = mainWindowPort();
-    if (state == "callend") {
+    if (state == "callend" && LiveCallId >= 0 && line != LiveCallId) {
+        // Another line ended (an incoming call declined or given up during a
+        // call): the connected call goes on, and so must its state, or it
+        // could no longer be hung up.
+        Call_Status = LiveCallStatus;
+        CallDirection = LiveCallStatus == 3 ? "Call_Out" : "Call_IN";
+        (LiveCallStatus == 3 ? OutCallId : InCallId) = LiveCallId;
+        StatusTip = ZH("已挂机");
+        platform::sound().Play("sound\\hangup.wav", false);
+    } else if (state == "callend") {
+        LiveCallId = -1;
         Call_Status = 0;
         StatusTip = ZH("已挂机");
         CallSeconds = 0;
         if (main) main->StopBillTimer();
         platform::sound().Play("sound\\hangup.wav", false);
+        // A caller who gives up takes the question back: none is left open
+        // for a call that no longer exists.
+        if (line == g_askingLine) {
+            g_askedLineEnded = true;
+            platform::dialogs().CloseQuestion();
+        }
     } else if (state == "calling") {
         Call_Status = 1;
         StatusTip = ZH("正在寻址...");
@@ -80,11 +148,15 @@ void ApplyCallState(int line, const text::Ansi& state) {
         StatusTip = ZH("正在呼叫...");
     } else if (state == "callanswer") {
         Call_Status = 3;
+        LiveCallId = line;
+        LiveCallStatus = 3;
         if (main) main->SetTips(ZH("呼出通话中..."));
         CallSeconds = 0;
         if (main) main->StartBillTimer();
     } else if (state == "answerstr") {
         Call_Status = 4;
+        LiveCallId = line;
+        LiveCallStatus = 4;
         if (main) main->SetTips(ZH("接听通话中..."));
         CallSeconds = 0;
         if (main) main->StartBillTimer();
@@ -122,14 +194,23 @@ void SPH_CALL RecvMessageCallback(const char* from, const char* body) {
         MsgFrom = f;
         MsgText = b;
         QueueReceivedMessage(f.c_str(), b.c_str());
+        g_messageNotices.emplace_back(f, b);
         frmCall->PostNotification(WM_CALL_MESSAGE);
     });
 }
 
 void TfrmCall::AskAnswer() {
     platform::sound().Play("sound\\ring.wav", true);
+    // Another call's question may be open below this one (a nested loop).
+    const int outerLine = std::exchange(g_askingLine, InCallId);
+    const bool outerEnded = std::exchange(g_askedLineEnded, false);
     const bool yes =
         platform::dialogs().AskYesNo(ZH("来电号码：") + CallInFrom + "\n\n" + ZH("接听吗？"), ZH("系统提示"));
+    const bool gaveUp = std::exchange(g_askedLineEnded, outerEnded);
+    g_askingLine = outerLine;
+    // The call has ended already: nothing to answer or refuse, and the
+    // hang-up sound that ended the ring plays on.
+    if (gaveUp) return;
     try {
         if (yes)
             SphSipAnswer(InCallId);
@@ -142,10 +223,17 @@ void TfrmCall::AskAnswer() {
 }
 
 void TfrmCall::ReceiveMsg() {
+    // The message this notice is about; MsgFrom and MsgText keep the last one.
+    text::Ansi from = MsgFrom, body = MsgText;
+    if (!g_messageNotices.empty()) {
+        from = g_messageNotices.front().first;
+        body = g_messageNotices.front().second;
+        g_messageNotices.pop_front();
+    }
     // The peer's number: the sender's message key without its closing "@".
-    const text::Ansi key = MessageKey(MsgFrom);
+    const text::Ansi key = MessageKey(from);
     const text::Ansi number = key.empty() ? key : key.substr(0, key.size() - 1);
-    WriteLog(ZH("ReceiveMsg SIP短信，来自:") + number + ZH(" 消息: ") + MsgText);
+    WriteLog(ZH("ReceiveMsg SIP短信，来自:") + number + ZH(" 消息: ") + body);
     // The message stays queued until the peer's chat window takes it.
     if (MessageWindowsPort* windows = messageWindowsPort()) windows->ShowPeerWindow(number);
 }

@@ -3,26 +3,21 @@
 // each hands its whole effect to the GUI thread as one task, so shared state,
 // widgets, dialogs and sounds are touched there only, in the engine's order.
 #pragma once
-#include <QEvent>
 #include <functional>
-#include <utility>
 
 #include "zent_softphone.h"
 #include "core/text.h"
 
-// A piece of work posted to the call-control form and run on the GUI thread.
-class GuiTaskEvent : public QEvent {
-public:
-    static inline const QEvent::Type kType = static_cast<QEvent::Type>(QEvent::registerEventType());
-    explicit GuiTaskEvent(std::function<void()> task) : QEvent(kType), task_(std::move(task)) {}
-    void Run() { task_(); }
+class TfrmCall;
 
-private:
-    std::function<void()> task_;
-};
-
-// Runs `task` on the GUI thread, after every task posted before it.
+// Runs `task` on the GUI thread, after every task handed over before it; safe
+// from any thread. The tasks wait in a queue of our own under a std::mutex:
+// the form is only woken to take them, so no object of ours crosses threads
+// through Qt's event queue, whose lock ThreadSanitizer cannot see.
 void RunOnGuiThread(std::function<void()> task);
+// The form that runs the tasks (TfrmCall::RunGuiTasks); nullptr while there is
+// none, and then tasks are dropped: the program is ending.
+void SetGuiTaskTarget(TfrmCall* form);
 
 void SPH_CALL RegStatsCallback(int status);
 void SPH_CALL CallStatsCallback(int line, const char* state);

@@ -20,16 +20,21 @@ namespace {
 constexpr std::size_t kEngineText = 51;
 
 // Replaces a device list's items when the engine offers devices; an engine
-// without devices leaves the list as it was.
+// without devices leaves the list as it was. True when it offered some.
 template <class Count, class Name>
-void FillDevices(QComboBox* list, Count count, Name name) {
-    if (count() < 1) return;
+bool FillDevices(QComboBox* list, Count count, Name name) {
+    if (count() < 1) return false;
     list->clear();
     for (int i = 1; i <= count(); ++i) {
         const char* n = name(i);
         list->addItem(QFromAnsi(n ? n : ""));
     }
+    return true;
 }
+
+// Without both kinds of device the engine calls in silence; the log says so
+// once a run, not at every login.
+bool g_silenceLogged = false;
 
 }  // namespace
 
@@ -54,6 +59,30 @@ void TfrmCall::ShowLogin() {
 
 void TfrmCall::DoLogin() {
     platform::MarkStartup("login started");
+    // Discovery keeps the message loop running while it waits, so a login
+    // asked for meanwhile (the line type switched, the login command) would
+    // run inside this one: its request would cancel ours and be refused
+    // itself, and both would register with the default server. It runs after
+    // this one ends instead, once however often it was asked.
+    if (loginRunning_) {
+        loginWaiting_ = true;
+        return;
+    }
+    loginRunning_ = true;
+    struct Finish {
+        TfrmCall* form;
+        ~Finish() {
+            form->loginRunning_ = false;
+            if (form->loginWaiting_) {
+                form->loginWaiting_ = false;
+                form->PostNotification(WM_CALL_LOGIN);
+            }
+        }
+    } finish{this};
+    LoginSequence();
+}
+
+void TfrmCall::LoginSequence() {
     if (Account.size() < 6 || Password.empty()) {
         platform::dialogs().ShowMessage(ZH("请输入数字电话号码和密码进行登录！"));
         return;
@@ -86,8 +115,12 @@ void TfrmCall::DoLogin() {
     platform::MarkStartup("registration asked");
     SphSipReg(SipServer.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
 
-    FillDevices(SoundOutput, SphSipGetPlayDeviceCount, SphSipGetPlayDeviceName);
-    FillDevices(SoundInPut, SphSipGetRecvDeviceCount, SphSipGetRecvDeviceName);
+    const bool playback = FillDevices(SoundOutput, SphSipGetPlayDeviceCount, SphSipGetPlayDeviceName);
+    const bool capture = FillDevices(SoundInPut, SphSipGetRecvDeviceCount, SphSipGetRecvDeviceName);
+    if (!(playback && capture) && !g_silenceLogged) {
+        g_silenceLogged = true;
+        WriteLog(ZH("没有找到放音和录音设备，通话将没有声音"));
+    }
 
     if (UserDes.empty() || Md5Pwd.empty()) WriteLog(ZH("加密用户信息为空，重新获取：") + GetSipServer());
 

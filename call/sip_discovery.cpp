@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "call/call_control.h"
+#include "call/discovery_answer.h"
 #include "call/window_ports.h"
 #include "core/daily_log.h"
 #include "core/shared_state.h"
@@ -13,9 +14,6 @@ using text::ZH;
 namespace {
 
 text::Ansi g_discoveryHost = service::kDiscoveryHost;
-
-constexpr std::size_t kMinAnswer = 16;
-constexpr std::size_t kMaxAnswer = 200;
 
 // The logged form of the query. The service needs the password in the
 // request, but the daily log is a plain file that others may read or be sent:
@@ -56,17 +54,14 @@ text::Ansi TfrmCall::GetSipServer() {
     }
 
     Net_Status = ZH("正常");
-    if (answer.size() < kMinAnswer || answer.size() > kMaxAnswer) {
+    const std::optional<DiscoveryAnswer> split = SplitDiscoveryAnswer(answer);
+    if (!split) {
         WriteLog(ZH("获取软交换节点出错,收到的是非法数据：") + answer);
         return service::kDefaultSipServer;
     }
-
-    const auto first = answer.find('#');
-    SipServer = answer.substr(0, first);
-    const text::Ansi rest = first == text::Ansi::npos ? text::Ansi() : answer.substr(first + 1);
-    const auto second = rest.find('#');
-    UserDes = rest.substr(0, second);
-    Md5Pwd = second == text::Ansi::npos ? text::Ansi() : rest.substr(second + 1);
-    WebServer = "http://" + SipServer.substr(0, SipServer.find(':')) + ":8080/";
+    SipServer = split->sipServer;
+    UserDes = split->userDes;
+    Md5Pwd = split->md5Pwd;
+    WebServer = split->webServer;
     return SipServer;
 }

@@ -2,14 +2,25 @@
 #include "core/daily_log.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <mutex>
-#include <system_error>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
 
 #include "core/shared_state.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/executable.h"
+#include "platform/user_files.h"
 
 namespace {
 
@@ -32,6 +43,43 @@ text::Ansi FileSafe(const text::Ansi& s) {
     return r;
 }
 
+// Creates the log folder; anything already named "log" counts as the folder
+// (if it is a plain file, opening the log file fails silently and the lines
+// wait). On failure `why` gets the system's reason, in CP936.
+bool MakeLogFolder(const std::string& folder, text::Ansi& why) {
+#ifdef _WIN32
+    if (CreateDirectoryA(folder.c_str(), nullptr)) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS) return true;
+    char* message = nullptr;
+    const DWORD n =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<char*>(&message), 0, nullptr);
+    std::string reason(message ? message : "", n);
+    if (message) LocalFree(message);
+    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n')) reason.pop_back();
+    why = text::FromSystem(reason);
+    return false;
+#else
+    // Owner only: the log holds the account and the service's tokens.
+    if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return true;
+    why = text::FromSystem(std::strerror(errno));
+    return false;
+#endif
+}
+
+std::FILE* OpenLogFile(const std::string& path) {
+#ifdef _WIN32
+    return std::fopen(path.c_str(), "ab");
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    std::FILE* f = ::fdopen(fd, "ab");
+    if (!f) ::close(fd);
+    return f;
+#endif
+}
+
 }  // namespace
 
 text::Ansi DateTimeText() {
@@ -51,22 +99,22 @@ text::Ansi LogFileName() {
     platform::LocalTime t = platform::clock().Now();
     char date[16];
     std::snprintf(date, sizeof date, "%04d%02d%02d", t.year, t.month, t.day);
-    return "log\\" + FileSafe(Account) + "_" + date + ".txt";
+    return platform::LogFolder() + "\\" + FileSafe(Account) + "_" + date + ".txt";
 }
 
 void FlushLog() {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    // Anything already named "log" counts as the folder; if it is a plain
-    // file, opening the log file below fails silently and the lines wait.
-    if (!fs::exists("log", ec)) {
-        fs::create_directory("log", ec);
-        if (ec) {
-            platform::dialogs().ShowMessage(text::ZH("创建日志目录失败，详细信息是") + text::FromUtf8(ec.message()));
-            return;
-        }
+    // The box is modal and the 5-second flush goes on behind it: one box at
+    // a time, not one more inside it every tick. The lines wait meanwhile.
+    static bool reporting = false;
+    if (reporting) return;
+    text::Ansi why;
+    if (!MakeLogFolder(platform::NativePath(platform::LogFolder()), why)) {
+        reporting = true;
+        platform::dialogs().ShowMessage(text::ZH("创建日志目录失败，详细信息是") + why);
+        reporting = false;
+        return;
     }
-    std::FILE* f = std::fopen(platform::NativePath(LogFileName()).c_str(), "ab");
+    std::FILE* f = OpenLogFile(platform::NativePath(LogFileName()));
     if (!f) return;
     std::vector<text::Ansi> lines;
     {

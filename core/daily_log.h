@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The daily log: lines are stamped and kept in memory; FlushLog appends them
-// to log\<Account>_<YYYYMMDD>.txt relative to the working folder.
+// to log\<Account>_<YYYYMMDD>.txt relative to the working folder (an
+// installed client: in the user's state folder, platform/user_files.h).
 #pragma once
 #include <string>
 #include <vector>
@@ -19,7 +20,8 @@ void WriteLog(const text::Ansi& text);
 // lines stay; when the file cannot be opened the lines stay silently.
 void FlushLog();
 
-// The file FlushLog would write to now: "log\" + Account + "_" + date + ".txt".
+// The file FlushLog would write to now: "log\" + Account + "_" + date + ".txt",
+// the log folder being the installed client's where it has one.
 text::Ansi LogFileName();
 
 // A copy of the lines not yet written, oldest first.

@@ -5,16 +5,19 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
+#include "core/ini_file.h"
 #include "core/password_cipher.h"
 #include "core/shared_state.h"
 #include "platform/autostart.h"
 #include "platform/dialogs.h"
-#include "platform/executable.h"
+#include "platform/user_files.h"
 #include "service_addresses.h"
 
 #ifdef _WIN32
@@ -42,46 +45,24 @@ bool FileExists(const std::string& path) {
 bool ReadIni(const std::string& path, CSimpleIniA& ini) {
     ini.SetUnicode(false);
     ini.SetMultiKey(false);
-    ini.SetSpaces(false);  // key=value, as the platform's own INI writer does
     return ini.LoadFile(path.c_str()) >= 0;
 }
 
-// Replaces the file in one step, so a crash or a full disk never leaves a
-// half-written Info.ini behind.
-bool WriteIni(const std::string& path, const CSimpleIniA& ini) {
-    std::string data;
-    if (ini.Save(data) < 0) return false;
-#ifndef _WIN32
-    // SimpleIni ends lines with the system's own line end; Info.ini keeps the
-    // Windows one everywhere, so both builds write the same bytes.
-    std::string crlf;
-    crlf.reserve(data.size() + data.size() / 16);
-    for (char c : data) {
-        if (c == '\n') crlf += '\r';
-        crlf += c;
-    }
-    data.swap(crlf);
-#endif
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(data.data(), static_cast<std::streamsize>(data.size()));
-        if (!out.flush()) {
-            out.close();
-            std::remove(tmp.c_str());
-            return false;
-        }
-    }
-#ifdef _WIN32
-    const bool moved = MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    const bool moved = !ec;
-#endif
-    if (!moved) std::remove(tmp.c_str());
-    return moved;
+// The whole file as stored; false when it cannot be read.
+bool ReadBytes(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Sets values of section "LoadInfo" and nothing else: every other line of
+// the file stays as the user or the installer wrote it.
+void WriteValues(const std::string& path, const std::vector<std::pair<std::string, std::string>>& values) {
+    std::string bytes;
+    // A file that cannot be read is not overwritten: its settings would be lost.
+    if (!ReadBytes(path, bytes)) return;
+    ReplaceFileContent(path, SetIniValues(bytes, kSection, values));
 }
 
 Ansi Value(const CSimpleIniA& ini, const char* key, const char* def) { return ini.GetValue(kSection, key, def); }
@@ -99,10 +80,10 @@ Ansi DecipherOrReport(const Ansi& stored) {
 
 }  // namespace
 
-std::string SettingsPath() { return platform::ExecutableFolder() + "Info.ini"; }
+std::string SettingsPath() { return platform::SettingsFile(); }
 
 void LoadSettings() {
-    const std::string path = SettingsPath();
+    const std::string path = platform::PrepareSettingsFile();
     if (!FileExists(path)) return;
     CSimpleIniA ini;
     if (!ReadIni(path, ini)) return;
@@ -138,12 +119,7 @@ void LoadSettings() {
 
     if (AutoRun == "0") {
         SetAutoStart(true);
-        // Only the one key changes; re-read so nothing else in the file is lost.
-        CSimpleIniA again;
-        if (ReadIni(path, again)) {
-            again.SetValue(kSection, "AutoRun", "1");
-            WriteIni(path, again);
-        }
+        WriteValues(path, {{"AutoRun", "1"}});
     }
 }
 
@@ -152,19 +128,15 @@ void SaveSettings() {
     const Ansi account = EncryptText(Account);
     const Ansi pwd = EncryptText(Password);
     if (!FileExists(path)) return;
-    CSimpleIniA ini;
-    // A file that cannot be read is not overwritten: its settings would be lost.
-    if (!ReadIni(path, ini)) return;
-    ini.SetValue(kSection, "AutoRun", AutoRun.c_str());
-    ini.SetValue(kSection, "account", account.c_str());
-    ini.SetValue(kSection, "pwd", pwd.c_str());
-    ini.SetValue(kSection, "sADSL_Type", sADSL_Type.c_str());
-    ini.SetValue(kSection, "AutoLogin", AutoLogin.c_str());
-    ini.SetValue(kSection, "NewUser", NewUser.c_str());
-    WriteIni(path, ini);
+    WriteValues(path, {{"AutoRun", AutoRun},
+                       {"account", account},
+                       {"pwd", pwd},
+                       {"sADSL_Type", sADSL_Type},
+                       {"AutoLogin", AutoLogin},
+                       {"NewUser", NewUser}});
 }
 
 void SetAutoStart(bool enable) {
     if (!enable) return;
-    platform::autoStart().Register(platform::ExecutablePath());
+    platform::autoStart().Register(platform::StartCommand());
 }

@@ -4,10 +4,12 @@
 #pragma once
 #include <string>
 
-// Path of the settings file: the executable's folder + "Info.ini".
+// Path of the settings file: the executable's folder + "Info.ini", or the
+// user's own copy for an installed client (platform/user_files.h).
 std::string SettingsPath();
 
 // Reads Info.ini into the shared variables. A missing file changes nothing.
+// An installed client's first start copies the package's Info.ini first.
 // A stored account or password that cannot be deciphered is reported once
 // (the framework's message dialog) and left empty; the rest still loads.
 void LoadSettings();

@@ -20,6 +20,8 @@ std::int32_t OutCallId = -1;
 std::int32_t InCallId = -1;
 std::int32_t Call_Status = -1;
 std::int32_t CallSeconds = 0;
+std::int32_t LiveCallId = -1;
+std::int32_t LiveCallStatus = 0;
 
 void ResetSharedState() {
     for (Ansi* s : {&Account, &Password, &PwdCipher, &UserDes, &Md5Pwd, &CallDirection, &PID, &AutoLogin, &AutoRun,
@@ -34,6 +36,8 @@ void ResetSharedState() {
     InCallId = -1;
     Call_Status = -1;
     CallSeconds = 0;
+    LiveCallId = -1;
+    LiveCallStatus = 0;
     ClearLogBuffer();
     MsgQueue.Clear();
 }

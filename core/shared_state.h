@@ -36,6 +36,10 @@ extern std::int32_t OutCallId;    // engine id of the last outgoing call, -1 bef
 extern std::int32_t InCallId;     // engine id of the last incoming call, -1 before the first
 extern std::int32_t Call_Status;  // -1 not logged in, 0 idle, 1..5 call states
 extern std::int32_t CallSeconds;  // seconds of the current call
+// The connected call: its engine id (-1 when none) and the code it connected
+// with (3 out, 4 in), so that the end of another line leaves it its state.
+extern std::int32_t LiveCallId;
+extern std::int32_t LiveCallStatus;
 
 // Puts every variable back to its initial value and empties LogBuffer and
 // MsgQueue; for tests, which need a fresh process state per case.

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #else
+#include <langinfo.h>
+
 #include <cerrno>
 #include <iconv.h>
 #endif
@@ -145,6 +147,14 @@ std::u16string ToUtf16(std::string_view ansi) {
         r[i] = static_cast<char16_t>(static_cast<unsigned char>(b[2 * i]) |
                                      (static_cast<unsigned char>(b[2 * i + 1]) << 8));
     return r;
+#endif
+}
+
+Ansi FromSystem(std::string_view text) {
+#ifdef _WIN32
+    return Narrow(Widen(text, CP_ACP, L'?'), 936);
+#else
+    return Convert(text, "CP936//TRANSLIT", nl_langinfo(CODESET), "?");
 #endif
 }
 

@@ -17,6 +17,9 @@ Ansi FromUtf8(std::string_view utf8);
 std::string ToUtf8(std::string_view ansi);
 Ansi FromUtf16(std::u16string_view utf16);
 std::u16string ToUtf16(std::string_view ansi);
+// Text the system gives in its own code page (error messages: the ANSI code
+// page on Windows, the locale's character set elsewhere) to CP936.
+Ansi FromSystem(std::string_view text);
 
 // The program's Chinese literals are written in UTF-8 source; this gives their CP936 bytes.
 inline Ansi ZH(std::string_view utf8) { return FromUtf8(utf8); }

@@ -20,12 +20,17 @@ namespace {
 constexpr auto kLevelPeriod = std::chrono::milliseconds(250);
 constexpr auto kCloseLimit = std::chrono::seconds(3);
 constexpr auto kSocketCheckPeriod = std::chrono::seconds(1);
+// A burst of messages is read for at most this many passes at a time, and
+// ends after this many passes in a row that bring no message.
+constexpr int kBurstPasses = 64;
+constexpr int kBurstIdlePasses = 2;
 
 std::string Text(const char* s) { return s ? s : ""; }
 
-// Without a sound card the core plays and records through files (silence), so
-// calls still come about on a headless machine.
-bool HasSoundCard() {
+// The kernel's list of ALSA cards. liblinphone always offers ALSA's "default"
+// device, even where no card stands behind it (containers, remote desktops);
+// opening it there fails and the call has no audio at all.
+bool HasAlsaCard() {
     std::ifstream cards("/proc/asound/cards");
     if (!cards) return std::filesystem::exists("/dev/snd") || !std::filesystem::exists("/proc");
     std::string line;
@@ -34,6 +39,22 @@ bool HasSoundCard() {
         if (!line.empty() && line.find('[') != std::string::npos) return true;
     }
     return false;
+}
+
+// The devices of the sound system (PulseAudio, ALSA cards, ...) that liblinphone
+// offers with the capability, in its order. Listed and used alike.
+std::vector<const LinphoneAudioDevice*> SoundDevices(const bctbx_list_t* devices, bool playback) {
+    const LinphoneAudioDeviceCapabilities want =
+        playback ? LinphoneAudioDeviceCapabilityPlay : LinphoneAudioDeviceCapabilityRecord;
+    const bool alsa_cards = HasAlsaCard();
+    std::vector<const LinphoneAudioDevice*> found;
+    for (const bctbx_list_t* it = devices; it; it = it->next) {
+        auto* dev = static_cast<const LinphoneAudioDevice*>(it->data);
+        const char* driver = linphone_audio_device_get_driver_name(dev);
+        if (!alsa_cards && driver && strcasecmp(driver, "ALSA") == 0) continue;
+        if (linphone_audio_device_has_capability(dev, want)) found.push_back(dev);
+    }
+    return found;
 }
 
 // The engine keeps its database and settings in a folder of its own under the
@@ -59,8 +80,12 @@ int LocalSipPort() {
     return LC_SIP_TRANSPORT_RANDOM;
 }
 
-// Levels come in dBm0; -60 and below is silence, 0 is full scale.
-int ToPercent(float db) {
+// The stack's meter reads ten times the logarithm of the RMS amplitude, half
+// the decibels of the signal's power: digital silence reads about -44 and a
+// codec's idle noise about -34. Doubled, -60 dB and below is silence and 0 is
+// full scale.
+int ToPercent(float meter) {
+    const float db = 2.0f * meter;
     if (!(db > -60.0f)) return 0;
     if (db >= 0.0f) return 100;
     return static_cast<int>(std::lround((db + 60.0f) * 100.0f / 60.0f));
@@ -137,6 +162,21 @@ std::vector<int> UdpSocketsOnPort(int port) {
     (void)port;
 #endif
     return fds;
+}
+
+// The address in a From header's value as it came: between "<" and ">", or
+// up to the first ";" (its parameters) when it has no angle brackets.
+std::string AddressInFromHeader(const char* value) {
+    std::string v = Text(value);
+    const size_t open = v.find('<');
+    if (open != std::string::npos) {
+        const size_t close = v.find('>', open);
+        return v.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+    }
+    v = v.substr(0, v.find(';'));
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.erase(0, 1);
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.pop_back();
+    return v;
 }
 
 Softphone* FromCore(LinphoneCore* core) {
@@ -255,10 +295,7 @@ bool Softphone::Open() {
     linphone_core_set_use_info_for_dtmf(core_, FALSE);
     linphone_core_set_ring(core_, nullptr);  // the client rings itself
     linphone_core_set_audio_port(core_, -1);
-    if (!HasSoundCard()) {
-        linphone_core_set_use_files(core_, TRUE);
-        linphone_core_set_play_file(core_, nullptr);  // silence
-    }
+    UseSoundDevices();
     LinphoneVideoActivationPolicy* video = linphone_factory_create_video_activation_policy(factory);
     linphone_video_activation_policy_set_automatically_initiate(video, FALSE);
     linphone_video_activation_policy_set_automatically_accept(video, FALSE);
@@ -379,7 +416,8 @@ void Softphone::ReportLevels() {
     SphAudioStatsCallback cb = Callbacks().audio.load();
     if (call && linphone_call_get_state(call) == LinphoneCallStateStreamsRunning) {
         levels_live_ = true;
-        if (cb) cb(ToPercent(linphone_call_get_play_volume(call)), ToPercent(linphone_call_get_record_volume(call)));
+        // Outgoing first: what the microphone sends, then what the speaker plays.
+        if (cb) cb(ToPercent(linphone_call_get_record_volume(call)), ToPercent(linphone_call_get_play_volume(call)));
     } else if (levels_live_) {
         levels_live_ = false;
         if (cb) cb(0, 0);
@@ -495,15 +533,29 @@ void Softphone::Register(const std::string& server, const std::string& user, con
 std::vector<std::string> Softphone::Devices(bool playback) {
     std::vector<std::string> names;
     if (!core_) return names;
-    const LinphoneAudioDeviceCapabilities want =
-        playback ? LinphoneAudioDeviceCapabilityPlay : LinphoneAudioDeviceCapabilityRecord;
     bctbx_list_t* devices = linphone_core_get_extended_audio_devices(core_);
-    for (bctbx_list_t* it = devices; it; it = it->next) {
-        auto* dev = static_cast<LinphoneAudioDevice*>(it->data);
-        if (linphone_audio_device_has_capability(dev, want)) names.push_back(Text(linphone_audio_device_get_id(dev)));
-    }
+    for (const LinphoneAudioDevice* dev : SoundDevices(devices, playback))
+        names.push_back(Text(linphone_audio_device_get_id(dev)));
     bctbx_list_free_with_data(devices, reinterpret_cast<bctbx_list_free_func>(linphone_audio_device_unref));
     return names;
+}
+
+// Calls play and record through the first playback and capture device of the
+// lists the client shows. Without both, the core plays and records through
+// files (silence), so calls still come about on a machine without sound.
+void Softphone::UseSoundDevices() {
+    bctbx_list_t* devices = linphone_core_get_extended_audio_devices(core_);
+    const auto play = SoundDevices(devices, true);
+    const auto record = SoundDevices(devices, false);
+    if (!play.empty() && !record.empty()) {
+        linphone_core_set_use_files(core_, FALSE);
+        linphone_core_set_playback_device(core_, linphone_audio_device_get_id(play.front()));
+        linphone_core_set_capture_device(core_, linphone_audio_device_get_id(record.front()));
+    } else {
+        linphone_core_set_use_files(core_, TRUE);
+        linphone_core_set_play_file(core_, nullptr);  // silence
+    }
+    bctbx_list_free_with_data(devices, reinterpret_cast<bctbx_list_free_func>(linphone_audio_device_unref));
 }
 
 int Softphone::MakeCall(const std::string& number) {
@@ -679,15 +731,42 @@ void Softphone::HandleCallState(LinphoneCall* call, LinphoneCallState state) {
 }
 
 void Softphone::HandleMessage(LinphoneChatMessage* msg) {
+    ++messages_seen_;
+    if (post_ && !burst_queued_) {
+        burst_queued_ = true;
+        post_([this] {
+            burst_queued_ = false;
+            ReadMessageBurst();
+        });
+    }
     const char* type = linphone_chat_message_get_content_type(msg);
     if (type && strncasecmp(type, "text/", 5) != 0) return;
     const char* text = linphone_chat_message_get_utf8_text(msg);
     if (!text) return;
     const LinphoneAddress* from = linphone_chat_message_get_from_address(msg);
     char* uri = from ? linphone_address_as_string_uri_only(from) : nullptr;
-    const std::string sender = Utf8ToCp936(Text(uri));
+    std::string sender = Text(uri);
     if (uri) bctbx_free(uri);
+    // A sender that is no SIP address (a tel: URI) comes out of the stack as
+    // a bare "sip:": the client gets the address as the sender wrote it.
+    if (!from || !linphone_address_get_domain(from))
+        sender = AddressInFromHeader(linphone_chat_message_get_custom_header(msg, "From"));
+    sender = Utf8ToCp936(sender);
     if (SphRecvMessageCallback cb = Callbacks().message.load()) cb(sender.c_str(), Utf8ToCp936(text).c_str());
+}
+
+// The stack takes one datagram from its socket per pass. Messages from several
+// senders at once would each wait for the next periodic pass, the backlog
+// would grow, and the senders' retransmissions would crowd the socket until
+// the server gives up on them. After a message the stack is driven again at
+// once, for as long as passes keep bringing messages.
+void Softphone::ReadMessageBurst() {
+    int idle = 0;
+    for (int pass = 0; pass < kBurstPasses && idle < kBurstIdlePasses && core_; ++pass) {
+        const unsigned before = messages_seen_;
+        linphone_core_iterate(core_);
+        idle = messages_seen_ == before ? idle + 1 : 0;
+    }
 }
 
 void Softphone::ReportRegistration(int status) {

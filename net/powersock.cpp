@@ -13,6 +13,9 @@ namespace {
 
 constexpr std::size_t kReceiveBuffer = 64 * 1024;
 constexpr int kPollMs = 2;  // one turn of a waiting loop
+// While data keeps arriving no wait runs out, so the waiting loops never pump
+// the GUI; between chunks it is pumped at least this often all the same.
+constexpr auto kPumpWhileReading = std::chrono::milliseconds(20);
 
 TPowersock::Resolver& CurrentResolver() {
     static TPowersock::Resolver resolver = sockport::ResolveIPv4;
@@ -182,6 +185,7 @@ void TPowersock::WaitSocket(bool write, Phase phase) {
         auto ready = write ? sockport::WaitWritable(sock_, kPollMs) : sockport::WaitReadable(sock_, kPollMs);
         // An error of the wait itself shows up in the send/receive that follows.
         if (ready != sockport::Wait::kTimeout) return;
+        lastPump_ = std::chrono::steady_clock::now();
         platform::PumpMessages();
         if (cancel_) FailWait(phase, false);
         if (timer_.Expired()) FailWait(phase, true);
@@ -209,7 +213,15 @@ long TPowersock::ReceiveChunk(Phase phase) {
         WaitSocket(false, phase);
         int err = 0;
         long n = sockport::Receive(sock_, rx_.data(), rx_.size(), err);
-        if (n > 0) return n;
+        if (n > 0) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastPump_ >= kPumpWhileReading) {
+                lastPump_ = now;
+                platform::PumpMessages();
+                if (cancel_) FailWait(phase, false);
+            }
+            return n;
+        }
         if (n == 0 || err == sockport::kNotConnected) {
             peer_closed_ = true;
             return 0;

@@ -86,6 +86,7 @@ private:
     bool first_socket_ = true;
     int waits_ = 0;
     InactivityTimer timer_;
+    std::chrono::steady_clock::time_point lastPump_{};
     std::vector<char> rx_;
     LineBuffer pending_;
 };

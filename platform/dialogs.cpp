@@ -20,6 +20,7 @@ public:
         return false;
     }
     void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    void ShowWarningMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 };
 
 ConsoleDialogs g_console;

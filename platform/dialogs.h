@@ -16,6 +16,12 @@ public:
     virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
     // The framework's own information dialog: OK button, the application title as caption.
     virtual void ShowMessage(const std::string& text) = 0;
+    // The framework's own warning dialog: exclamation icon, a single Yes
+    // button, the application title as caption.
+    virtual void ShowWarningMessage(const std::string& text) = 0;
+    // Withdraws the question AskYesNo has open (the last one opened), which
+    // then answers No. Nothing happens when none is open.
+    virtual void CloseQuestion() {}
 };
 
 // The dialogs in use. Until an implementation is installed, a console one

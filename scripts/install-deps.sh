@@ -8,7 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   # client: Qt widgets, browser, sound
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-multimedia-dev
-  qt6-wayland libqt6svg6 libgl-dev
+  qt6-wayland libqt6svg6 libgl-dev qt6-translations-l10n
   # core and engine
   libsimpleini-dev liblinphone-dev
   # tests
@@ -17,6 +17,14 @@ PACKAGES=(
   sip-tester linphone-cli curl python3 kamailio iproute2
   xvfb xauth xdotool x11-utils imagemagick xdg-utils
   fonts-noto-cjk
+  # the Debian package and the installed client's desktop session
+  dpkg-dev file lintian desktop-file-utils appstream dbus inotify-tools
+  fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
+  # sound through a private sound server (tests/sound, bench/sound)
+  pulseaudio pulseaudio-utils
+  # desktop tests: a window manager, a panel with a tray and a task bar, the
+  # accessibility bus the tests read the windows through
+  openbox tint2 wmctrl dbus-daemon at-spi2-core python3-pyatspi
   # Windows build of core/ and net/, tested under Wine (zh_CN locale for code page 936)
   g++-mingw-w64-x86-64-posix wine64 locales
 )

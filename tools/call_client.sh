@@ -11,6 +11,8 @@
 # after <seconds> (default 5) unless the client hangs up first. The server
 # gives up ringing after 30 s. Exit 0 when the call was answered, 1 when it
 # was refused or not answered (the final status is printed).
+# CANCEL_AFTER_MS=N: the caller gives up after N ms of ringing (CANCEL);
+# the final status is then 487.
 # SIP_IP, SIP_PORT and SIP_DOMAIN as for standin.sh.
 set -u
 
@@ -36,10 +38,19 @@ if ! [[ "$seconds" =~ ^[0-9]{1,4}$ ]] || [ "$seconds" -lt 1 ]; then
   exit 2
 fi
 
+scenario=call_client
+if [ -n "${CANCEL_AFTER_MS:-}" ]; then
+  if ! [[ "$CANCEL_AFTER_MS" =~ ^[0-9]{1,6}$ ]]; then
+    echo "call_client: CANCEL_AFTER_MS must be a whole number of milliseconds" >&2
+    exit 2
+  fi
+  scenario=call_client_cancel
+fi
+
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-sed -e "s|@AUDIO@|$AUDIO|" -e "s|@HOLD_MS@|$((seconds * 1000))|" \
-  "$TOOLS/sip/call_client.xml.in" >"$work/call_client.xml"
+sed -e "s|@AUDIO@|$AUDIO|" -e "s|@HOLD_MS@|$((seconds * 1000))|" -e "s|@RING_MS@|${CANCEL_AFTER_MS:-0}|" \
+  "$TOOLS/sip/$scenario.xml.in" >"$work/call_client.xml"
 
 timeout $((seconds + 50)) sipp "$SIP_IP:$SIP_PORT" -sf "$work/call_client.xml" \
   -i "$SIP_IP" -mi "$SIP_IP" -mp $((40000 + RANDOM % 5000 * 2)) -m 1 -nostdin \

@@ -171,12 +171,18 @@ def state_picture(path, badge, label, label_color):
     c.save(path)
 
 
-def icon(path):
-    c = Canvas(32, 32)
-    c.circle(16, 16, 15, BLUE)
-    c.ring(16, 16, 15, 1.5, DARK_BLUE)
-    handset(c, 16, 16, 22, WHITE)
+def icon(path, size=32):
+    k = size / 32.0
+    c = Canvas(size, size)
+    c.circle(16 * k, 16 * k, 15 * k, BLUE)
+    c.ring(16 * k, 16 * k, 15 * k, 1.5 * k, DARK_BLUE)
+    handset(c, 16 * k, 16 * k, 22 * k, WHITE)
     c.save(path)
+
+
+# The launcher's icon in the desktop's icon theme, at the sizes menus and
+# software centres ask for.
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 
 def keypad(path):
@@ -302,6 +308,10 @@ def main():
     os.makedirs(sounds, exist_ok=True)
 
     icon(os.path.join(images, "icon.png"))
+    for size in ICON_SIZES:
+        folder = os.path.join(ROOT, "icons", "hicolor", "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        icon(os.path.join(folder, "ravelozent.png"), size)
     state_picture(os.path.join(images, "busy.png"), RED, "BUSY", (150, 30, 30))
     state_picture(os.path.join(images, "free.png"), GREEN, "FREE", (30, 110, 50))
     keypad(os.path.join(images, "keypad.png"))
@@ -313,15 +323,21 @@ def main():
     small_glyph(os.path.join(images, "bridge.png"), bridge_glyph)
     small_glyph(os.path.join(images, "regist.png"), regist_glyph)
 
+    # A player may stop once it has handed the last samples to the sound
+    # server, cutting off what is still buffered there (Qt's sound effect over
+    # PulseAudio loses about 0.1 s): each tone ends with a quarter second of
+    # silence, so the tone itself is heard whole.
+    tail = silence(0.25)
     # sound\DTMF10.wav is "*", sound\DTMF11.wav is "#".
     for index, key in enumerate("0123456789*#"):
-        write_wave(os.path.join(sounds, "DTMF%d.wav" % index), tone(DTMF[key], 0.15))
+        write_wave(os.path.join(sounds, "DTMF%d.wav" % index), tone(DTMF[key], 0.15) + tail)
     write_wave(os.path.join(sounds, "login.wav"),
-               tone([523], 0.12) + tone([659], 0.12) + tone([784], 0.25))
+               tone([523], 0.12) + tone([659], 0.12) + tone([784], 0.25) + tail)
     # Played in a loop: one ring, then a pause.
     write_wave(os.path.join(sounds, "ring.wav"), tone([440, 480], 1.0) + silence(2.0))
     write_wave(os.path.join(sounds, "hangup.wav"),
-               tone([480, 620], 0.25) + silence(0.25) + tone([480, 620], 0.25) + silence(0.25) + tone([480, 620], 0.25))
+               tone([480, 620], 0.25) + silence(0.25) + tone([480, 620], 0.25) + silence(0.25) + tone([480, 620], 0.25) +
+               tail)
     return 0
 
 

@@ -15,6 +15,8 @@
 #   SIP_DOMAIN   SIP domain of the accounts [127.0.0.1]
 #   PEER_PORT    answering peer's SIP port [5070]
 #   PEER_MEDIA_PORT  its RTP port [16000]
+#   ECHO_PORT    echo peer's SIP port [5072]
+#   ECHO_MEDIA_PORT  its RTP port, every packet goes back to its sender [16100]
 #   HOLD_MS      how long the peer keeps an answered call [5000]
 #   ACCOUNTS     "number:password ..." [13800138000:123456 13900139000:654321]
 set -u
@@ -27,15 +29,18 @@ SIP_PORT="${SIP_PORT:-5060}"
 SIP_DOMAIN="${SIP_DOMAIN:-127.0.0.1}"
 PEER_PORT="${PEER_PORT:-5070}"
 PEER_MEDIA_PORT="${PEER_MEDIA_PORT:-16000}"
+ECHO_PORT="${ECHO_PORT:-5072}"
+ECHO_MEDIA_PORT="${ECHO_MEDIA_PORT:-16100}"
 HOLD_MS="${HOLD_MS:-5000}"
 ACCOUNTS="${ACCOUNTS:-13800138000:123456 13900139000:654321}"
 PEER_PREFIX="100861"
 BUSY_NUMBER="10086110486"
+ECHO_NUMBER="10086110888"
 AUDIO="/usr/share/sip-tester/g711a.pcap"
 KAMAILIO_MODULES="${KAMAILIO_MODULES:-/usr/lib/x86_64-linux-gnu/kamailio/modules}"
 START_TIMEOUT=10
 
-COMPONENTS=(web sip peer)
+COMPONENTS=(web sip peer echo)
 
 log() { echo "standin: $*" >&2; }
 
@@ -47,7 +52,7 @@ expected_name() {
   case "$1" in
     web) echo standin_web.py ;;
     sip) echo kamailio ;;
-    peer) echo sipp ;;
+    peer | echo) echo sipp ;;
   esac
 }
 
@@ -80,6 +85,7 @@ component_ready() {
     web) listening tcp "$WEB_PORT" ;;
     sip) listening udp "$SIP_PORT" && listening tcp "$SIP_PORT" ;;
     peer) listening udp "$PEER_PORT" ;;
+    echo) listening udp "$ECHO_PORT" ;;
   esac
 }
 
@@ -104,7 +110,7 @@ render_configs() {
   # substitution.
   R_SIP_IP="$SIP_IP" R_SIP_PORT="$SIP_PORT" R_SIP_DOMAIN="$SIP_DOMAIN" \
   R_PEER_ADDR="$SIP_IP:$PEER_PORT" R_PEER_PREFIX="$PEER_PREFIX" \
-  R_BUSY_NUMBER="$BUSY_NUMBER" R_MODULES="$KAMAILIO_MODULES" R_AUDIO="$AUDIO" \
+  R_BUSY_NUMBER="$BUSY_NUMBER" R_ECHO_NUMBER="$ECHO_NUMBER" R_ECHO_ADDR="$SIP_IP:$ECHO_PORT" R_MODULES="$KAMAILIO_MODULES" R_AUDIO="$AUDIO" \
   R_HOLD_MS="$HOLD_MS" R_USERS="$users" \
   python3 - "$TOOLS/sip/kamailio.cfg.in" "$RUNDIR/kamailio.cfg" \
       "$TOOLS/sip/peer_uas.xml.in" "$RUNDIR/peer_uas.xml" <<'EOF' || return 1
@@ -152,6 +158,15 @@ start_peer() {
   echo $! >"$(pidfile peer)"
 }
 
+# The echo peer: the caller hears its own microphone.
+start_echo() {
+  sipp -sf "$TOOLS/sip/echo_uas.xml" -i "$SIP_IP" -p "$ECHO_PORT" \
+    -mi "$SIP_IP" -mp "$ECHO_MEDIA_PORT" -rtp_echo -nostdin \
+    -trace_err -error_file "$RUNDIR/echo_errors.log" \
+    </dev/null >/dev/null 2>>"$RUNDIR/echo.log" &
+  echo $! >"$(pidfile echo)"
+}
+
 stop_one() {
   local name="$1" pid i
   if pid="$(running_pid "$name")"; then
@@ -174,7 +189,8 @@ do_stop() {
   for name in "${COMPONENTS[@]}"; do stop_one "$name"; done
   # Worker processes may hold the sockets a moment longer than the parents.
   for i in $(seq 50); do
-    listening tcp "$WEB_PORT" || listening udp "$SIP_PORT" || listening udp "$PEER_PORT" || break
+    listening tcp "$WEB_PORT" || listening udp "$SIP_PORT" || listening udp "$PEER_PORT" \
+      || listening udp "$ECHO_PORT" || break
     sleep 0.1
   done
   log "stopped"
@@ -206,6 +222,7 @@ do_start() {
   listening tcp "$WEB_PORT" && busy+=" tcp/$WEB_PORT"
   listening udp "$SIP_PORT" && busy+=" udp/$SIP_PORT"
   listening udp "$PEER_PORT" && busy+=" udp/$PEER_PORT"
+  listening udp "$ECHO_PORT" && busy+=" udp/$ECHO_PORT"
   if [ -n "$busy" ]; then
     log "ports already in use:$busy"
     return 1
@@ -213,7 +230,7 @@ do_start() {
   [ -r "$AUDIO" ] || { log "missing $AUDIO (package sip-tester)"; return 1; }
   render_configs || return 1
 
-  start_web && start_sip && start_peer || { do_stop; return 1; }
+  start_web && start_sip && start_peer && start_echo || { do_stop; return 1; }
 
   for name in "${COMPONENTS[@]}"; do
     waited=0
@@ -229,7 +246,7 @@ do_start() {
     done
   done
   log "web http://$SIP_IP:$WEB_PORT/  SIP $SIP_IP:$SIP_PORT (udp+tcp)  peer $SIP_IP:$PEER_PORT"
-  log "accounts: $ACCOUNTS; answering number ${PEER_PREFIX}10001, busy $BUSY_NUMBER"
+  log "accounts: $ACCOUNTS; answering number ${PEER_PREFIX}10001, busy $BUSY_NUMBER, echo $ECHO_NUMBER"
   log "logs and pids in $RUNDIR"
 }
 

@@ -50,7 +50,10 @@ TfrmLogin::TfrmLogin(QWidget* parent) : QDialog(parent) {
     RegisterForm(this, "TfrmLogin");
     // A popup with no title bar; the picture draws its own frame.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setWindowModality(Qt::ApplicationModal);
+    // Modal to the window it belongs to (the main window), not to the whole
+    // program: the tray icon must still answer, its left click closes this
+    // window and its menu reopens it.
+    setWindowModality(Qt::WindowModal);
     setWindowTitle(U("用户登录"));
     setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
     setFont(UiPixelFont(12));
@@ -78,6 +81,7 @@ TfrmLogin::TfrmLogin(QWidget* parent) : QDialog(parent) {
     spbLogin->setFocusPolicy(Qt::NoFocus);
     spbLogin->setCursor(Qt::PointingHandCursor);
     spbLogin->setStyleSheet("QToolButton { background: transparent; border: none; }");
+    spbLogin->setAccessibleName(U("登录"));  // the picture carries the caption
 
     CheckAutoLogin = new QCheckBox(U("自动登录"), this);
     CheckAutoLogin->setGeometry(192, 200, 177, 17);
@@ -89,6 +93,7 @@ TfrmLogin::TfrmLogin(QWidget* parent) : QDialog(parent) {
     spbClose->setFocusPolicy(Qt::NoFocus);
     spbClose->setIcon(QIcon(QStringLiteral(":/images/close.png")));
     spbClose->setIconSize(QSize(16, 16));
+    spbClose->setAccessibleName(U("关闭"));
 
     Label_Active = new QLabel(U("注册新帐号，或忘记密码，请点击这里"), this);
     Label_Active->setGeometry(184, 279, 204, 12);
@@ -120,6 +125,13 @@ void TfrmLogin::FormCreate() {
     setWindowOpacity(250.0 / 255.0);
     update();
     LoginAccepted = false;
+}
+
+void TfrmLogin::showEvent(QShowEvent* e) {
+    // Each showing starts unanswered: only its own acceptance may start a
+    // login, however the window is closed (the window manager, the tray).
+    LoginAccepted = false;
+    QDialog::showEvent(e);
 }
 
 void TfrmLogin::spbLoginClick() {

@@ -3,13 +3,11 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QLocale>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QTime>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -17,10 +15,10 @@
 #include "call/call_control.h"
 #include "core/form_registry.h"
 #include "core/msg_queue.h"
-#include "platform/clock.h"
-#include "platform/qt/startup_timing.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/startup_timing.h"
+#include "platform/qt/window_frame.h"
 #include "windows/message_windows.h"
 
 using text::ZH;
@@ -60,14 +58,6 @@ QString PlainLines(const text::Ansi& t) {
 }
 
 }  // namespace
-
-text::Ansi LongTimeText() {
-    const platform::LocalTime t = platform::clock().Now();
-    // The long format names a time zone in some regions; the history never showed one.
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return AnsiFromQ(QTime(t.hour, t.minute, t.second).toString(format.trimmed()));
-}
 
 TfrmMessage::TfrmMessage(QWidget* owner) : QWidget(owner, Qt::Window) {
     RegisterForm(this, "TfrmMessage");
@@ -174,10 +164,11 @@ void TfrmMessage::FormCreate() {
     SendMsg->clear();
     HistoryMsg->clear();
     historyStarted_ = false;
-    // A top-level window of its own beside the main window, with a caption
-    // and border, kept above other windows.
+    // A top-level window of its own beside the main window, kept above other
+    // windows, with the main window's border: caption, system menu and the
+    // close box, no minimise or maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     SendMsg->setFocus();
     ReadMsgTimer->start();
     StartReadTimersInStep();
@@ -208,7 +199,11 @@ void TfrmMessage::AppendHistory(const text::Ansi& line) {
 
 void TfrmMessage::spbSendClick() {
     PeerNumber = PeerNumberFromCaption(caption_);
-    const text::Ansi body = AnsiFromQ(SendMsg->toPlainText());
+    // Line breaks leave as CR LF, as a desktop text box gives them, and the
+    // 500-byte bound counts them so.
+    QString typed = SendMsg->toPlainText();
+    typed.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    const text::Ansi body = AnsiFromQ(typed);
     if (body.empty()) return;
     // A refused message (its dialog has been shown) is neither recorded as
     // said nor thrown away: the text stays for the user to mend.
@@ -237,8 +232,14 @@ void TfrmMessage::spbCallClick() {
 
 void TfrmMessage::spbCloseClick() { close(); }
 
+void TfrmMessage::showEvent(QShowEvent* e) {
+    UseCloseOnlyFrame(this);  // before the window is mapped
+    QWidget::showEvent(e);
+}
+
 void TfrmMessage::ReadMsgTimerTimer() {
     PeerNumber = PeerNumberFromCaption(caption_);
+    if (PeerNumber.empty()) return;  // no peer: the start-up window takes nothing
     const text::Ansi taken = TakeMessageFor(PeerNumber);
     if (!taken.empty()) {
         const std::size_t p = taken.find('@');

@@ -7,16 +7,13 @@
 #include <QWidget>
 
 #include "core/text.h"
+#include "platform/qt/qt_time.h"  // LongTimeText: the time the history shows
 
 class QFrame;
 class QSplitter;
 class QTextEdit;
 class QTimer;
 class QToolButton;
-
-// The current local time as the history shows it: the regional long-time
-// format, without a time zone.
-text::Ansi LongTimeText();
 
 class TfrmMessage : public QWidget {
     Q_OBJECT
@@ -52,6 +49,9 @@ public:
     void spbCallClick();
     void spbCloseClick();
     void ReadMsgTimerTimer();
+
+protected:
+    void showEvent(QShowEvent* e) override;
 
 private:
     // Adds one line (several when `line` holds line breaks) at the end of the

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/message_windows.h"
 
+#include <QApplication>
+
 #include <algorithm>
 
 #include "call/call_control.h"
 #include "call/window_ports.h"
 #include "core/daily_log.h"
+#include "platform/qt/qt_text.h"
 #include "windows/message_window.h"
 
 using text::ZH;
@@ -28,12 +31,6 @@ Port& ThePort() {
     return port;
 }
 
-// The sender's number: its message key without the closing "@".
-text::Ansi SenderNumber(const text::Ansi& sender) {
-    const text::Ansi key = MessageKey(sender);
-    return key.empty() ? key : key.substr(0, key.size() - 1);
-}
-
 // Brings a window back without taking the focus from where the user types.
 void Reveal(TfrmMessage* w) {
     if (w->isMinimized()) {
@@ -46,6 +43,26 @@ void Reveal(TfrmMessage* w) {
     w->raise();
 }
 
+// The program's windows as a received message walks them: the other forms,
+// then the message windows, oldest first. Menus and tool tips are no forms.
+std::vector<std::pair<QWidget*, TfrmMessage*>> WindowsToWalk() {
+    std::vector<std::pair<QWidget*, TfrmMessage*>> walk;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = w->windowType();
+        if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen || type == Qt::Desktop) continue;
+        if (std::find(List().begin(), List().end(), w) == List().end()) walk.emplace_back(w, nullptr);
+    }
+    for (TfrmMessage* w : List()) walk.emplace_back(w, w);
+    return walk;
+}
+
+// A message whose sender gives no number has no peer to show it with or to
+// answer: it leaves the queue with a log line, so nothing waits behind it.
+void DropMessage(const MsgRecord& r) {
+    WriteLog(ZH("ReceiveMsg 发送者没有可用的号码，丢弃短信，来自:") + text::Ansi(r.sender) + ZH(" 消息: ") +
+             text::Ansi(r.text));
+}
+
 TfrmMessage* CreateWindowFor(const text::Ansi& number) {
     // Owned by the call-control form: it lives until that form is destroyed.
     auto* w = new TfrmMessage(frmCall);
@@ -55,17 +72,6 @@ TfrmMessage* CreateWindowFor(const text::Ansi& number) {
 }
 
 }  // namespace
-
-text::Ansi PeerNumberFromCaption(const text::Ansi& caption) {
-    const std::size_t close = caption.find(')');
-    if (close == text::Ansi::npos) return {};
-    const std::size_t open = caption.find('(');
-    if (open == text::Ansi::npos) return caption.substr(0, close);
-    if (close < open) return {};
-    return caption.substr(open + 1, close - open - 1);
-}
-
-text::Ansi PeerOfSender(const text::Ansi& sender) { return PeerNumberFromCaption("(" + SenderNumber(sender) + ")"); }
 
 const std::vector<TfrmMessage*>& MessageWindows() { return List(); }
 
@@ -81,6 +87,7 @@ void RemoveMessageWindow(TfrmMessage* w) {
 }
 
 TfrmMessage* FindMessageWindow(const text::Ansi& number) {
+    if (number.empty()) return nullptr;  // the start-up window, or one whose caption names no peer
     for (TfrmMessage* w : List())
         if (PeerNumberFromCaption(w->Caption()) == number) return w;
     return nullptr;
@@ -90,38 +97,39 @@ void ShowPeerWindow(const text::Ansi& number) {
     // Compared as a caption gives the number back, so a number that no
     // caption can hold whole still finds the window made for it last time.
     const text::Ansi peer = PeerNumberFromCaption("(" + number + ")");
-    // A copy: showing a window must not disturb the walk.
-    const std::vector<TfrmMessage*> windows = List();
+    // Every window is logged as it is looked at; only a message window of
+    // this peer is taken. The walk is a copy: showing a window must not
+    // disturb it.
     TfrmMessage* found = nullptr;
-    for (TfrmMessage* w : windows) {
-        const text::Ansi cut = PeerNumberFromCaption(w->Caption());
-        WriteLog(ZH("ReceiveMsg 子窗口Caption ") + w->Caption() + ZH(" sTmp_PhoneNum ") + cut);
-        if (cut == peer) {
+    for (const auto& [w, chat] : WindowsToWalk()) {
+        const text::Ansi caption = chat ? chat->Caption() : AnsiFromQ(w->windowTitle());
+        const text::Ansi cut = PeerNumberFromCaption(caption);
+        WriteLog(ZH("ReceiveMsg 子窗口Caption ") + caption + ZH(" sTmp_PhoneNum ") + cut);
+        if (chat && !peer.empty() && cut == peer) {
             WriteLog(ZH("ReceiveMsg 子窗口 ") + cut + ZH("已经创建过，只需要显示出来"));
-            found = w;
+            found = chat;
             break;
         }
     }
     if (found)
         Reveal(found);
-    else
+    else if (!peer.empty())
         CreateWindowFor(number);
+    // Without a number the message is dropped there.
     ShowWindowForFrontMessage();
-}
-
-std::optional<MsgRecord> TakeStrayMessageFor(const text::Ansi& number) {
-    return MsgQueue.PopFrontIf([&](const MsgRecord& r) {
-        const text::Ansi peer = PeerOfSender(r.sender);
-        return peer == number && MessageKey(r.sender) != peer + "@";
-    });
 }
 
 void ShowWindowForFrontMessage() {
     std::optional<text::Ansi> sender;
-    MsgQueue.PopFrontIf([&](const MsgRecord& r) {
-        sender = text::Ansi(r.sender);
-        return false;  // only a look at the front
-    });
+    for (;;) {
+        sender.reset();
+        std::optional<MsgRecord> dropped = MsgQueue.PopFrontIf([&](const MsgRecord& r) {
+            sender = text::Ansi(r.sender);
+            return PeerOfSender(*sender).empty();
+        });
+        if (!dropped) break;
+        DropMessage(*dropped);
+    }
     if (!sender) return;
     if (TfrmMessage* w = FindMessageWindow(PeerOfSender(*sender))) {
         if (!w->isVisible() || w->isMinimized()) Reveal(w);

@@ -64,7 +64,7 @@ TEST_F(BridgeCallTest, OrderGoesOutAndTheAnswerIsShownAndLogged) {
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0], ZH("桥接通话：") + server.Url("/").substr(0, server.Url("/").size() - 1) + query);
     EXPECT_EQ(log[1], ZH("服务器响应：") + answer);
-    EXPECT_EQ(AnsiFromQ(w.StatusPanel1->text()), ZH("09:30:00 响应：") + answer);
+    EXPECT_EQ(AnsiFromQ(w.StatusPanel1->text()), ZH("9:30:00 AM 响应：") + answer) << "the system's long time format";
 
     EXPECT_EQ(w.NMHTTP_WebCall.TimeOut, 5000u);
     EXPECT_EQ(w.NMHTTP_WebCall.ReportLevel, 2);
@@ -101,7 +101,7 @@ TEST_F(BridgeCallTest, NoNumberMeansAWarningAndNothingElse) {
         desk.dialogs.answers = {true};
         w.spbBridgeCallClick();
         ASSERT_EQ(desk.dialogs.shown.size(), 1u) << box;
-        EXPECT_EQ(desk.dialogs.shown[0].kind, "warning");
+        EXPECT_EQ(desk.dialogs.shown[0].kind, "warning-message") << "the framework's, with a single Yes button";
         EXPECT_EQ(desk.dialogs.shown[0].text, ZH("请填写被叫号码再拨打！"));
     }
     EXPECT_EQ(server.Connections(), 0);
@@ -115,7 +115,7 @@ TEST_F(BridgeCallTest, DeclinedOrderOnlyNotesTheTime) {
     w.PhoneNum->setEditText("13912345678");
     desk.dialogs.answers = {false};
     w.spbBridgeCallClick();
-    EXPECT_EQ(AnsiFromQ(w.StatusPanel1->text()), ZH("14:05:09 取消了本次桥接通话。"));
+    EXPECT_EQ(AnsiFromQ(w.StatusPanel1->text()), ZH("2:05:09 PM 取消了本次桥接通话。"));
     ASSERT_EQ(desk.dialogs.shown.size(), 1u);
     EXPECT_EQ(server.Connections(), 0);
     EXPECT_TRUE(LogBufferLines().empty());

@@ -144,7 +144,7 @@ TEST_F(WebEventsTest, NewWindowOfACallLinkBecomesTheCall) {
     EXPECT_TRUE(cancel);
     ASSERT_EQ(desk.dialogs.shown.size(), 1u);
     EXPECT_EQ(desk.dialogs.shown[0].kind, "question");
-    EXPECT_EQ(AnsiFromQ(w.StatusPanel1->text()), ZH("09:30:00 取消了本次桥接通话。"));
+    EXPECT_EQ(AnsiFromQ(w.StatusPanel1->text()), ZH("9:30:00 AM 取消了本次桥接通话。"));
     EXPECT_EQ(fake_engine::CallsOf("SphSiMakeCall").size(), 1u);
 }
 

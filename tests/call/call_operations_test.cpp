@@ -23,13 +23,21 @@ const char kBadNumber[] = "请输入数字电话号码！";
 }  // namespace
 
 TEST_F(Operations, MakeCallPlacesTheTrimmedNumber) {
-    fake_engine::SetMakeCallResult(3);
-    form->MakeCall("1234567");
-    ASSERT_EQ(fake_engine::CallsOf("SphSiMakeCall").size(), 1u);
-    EXPECT_EQ(fake_engine::CallsOf("SphSiMakeCall")[0].args[0], "1234567");
+    // Blanks around the number, as a pasted number brings them, are not part of it.
+    const std::vector<std::pair<text::Ansi, text::Ansi>> rows = {
+        {"1234567", "1234567"}, {" 13800138000", "13800138000"}, {"13800138000 \t", "13800138000"}};
+    for (const auto& [typed, placed] : rows) {
+        SCOPED_TRACE(typed);
+        fake_engine::Reset();
+        fake_engine::SetMakeCallResult(3);
+        main.history.clear();
+        EXPECT_TRUE(form->MakeCall(typed));
+        ASSERT_EQ(fake_engine::CallsOf("SphSiMakeCall").size(), 1u);
+        EXPECT_EQ(fake_engine::CallsOf("SphSiMakeCall")[0].args[0], placed);
+        EXPECT_EQ(main.history, std::vector<text::Ansi>{placed});
+    }
     EXPECT_EQ(OutCallId, 3);
     EXPECT_EQ(CallDirection, "Call_Out");
-    EXPECT_EQ(main.history, std::vector<text::Ansi>{"1234567"});
     EXPECT_TRUE(desk.dialogs.shown.empty());
 }
 
@@ -50,8 +58,8 @@ TEST_F(Operations, MakeCallRefusals) {
     // The second piece of 17 digits exceeds 32 bits; 16 digits still fit.
     form->MakeCall("12345678901234567");
     EXPECT_EQ(LastDialogText(), ZH(kBadNumber));
-    // Signs and blanks never reach the engine.
-    for (const char* n : {"+8613800138000", "138001-1234", "138001+1234", "1380013800 ", " 13800138000"}) {
+    // Signs and inner blanks never reach the engine; a piece left empty by trimming is no number.
+    for (const char* n : {"+8613800138000", "138001-1234", "138001+1234", "138001 8000", " +13800138000", " 123456 "}) {
         desk.dialogs.shown.clear();
         form->MakeCall(n);
         EXPECT_EQ(LastDialogText(), ZH(kBadNumber)) << n;

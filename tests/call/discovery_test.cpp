@@ -97,10 +97,18 @@ TEST_F(Discovery, FailureKeepsValuesSetsNetStatusAndTips) {
     EXPECT_TRUE(Logged(ZH("第 0 次获取软交换节点出错,详细信息是: ") + Net_Status));
 }
 
-TEST_F(Discovery, AnswerWithoutSeparatorsFillsOnlyTheServer) {
-    nettest::LoopbackServer s({Ok("no-separators-at-all")});
-    EXPECT_EQ(Discover(s), "no-separators-at-all");
-    EXPECT_EQ(UserDes, "");
-    EXPECT_EQ(Md5Pwd, "");
-    EXPECT_EQ(WebServer, "http://no-separators-at-all:8080/");
+TEST_F(Discovery, AnswerWithoutBothSeparatorsIsIllegalData) {
+    // Of the right length, but not the three fields: an error page, say.
+    for (const std::string bad : {"no-separators-at-all", "10.1.2.3:5060#only-one", "<html>Not Found</html>"}) {
+        SCOPED_TRACE(bad);
+        ResetSharedState();
+        nettest::LoopbackServer s({Ok(bad)});
+        EXPECT_EQ(Discover(s), service::kDefaultSipServer);
+        EXPECT_EQ(SipServer, service::kSecondarySipHost);
+        EXPECT_EQ(WebServer, service::kSiteRoot);
+        EXPECT_EQ(UserDes, "");
+        EXPECT_EQ(Md5Pwd, "");
+        EXPECT_EQ(Net_Status, ZH("正常"));
+        EXPECT_TRUE(Logged(ZH("获取软交换节点出错,收到的是非法数据：") + bad));
+    }
 }

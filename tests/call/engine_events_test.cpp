@@ -21,11 +21,11 @@ protected:
         desk.dialogs.shown.clear();
     }
     // Fires from the engine's side and lets the GUI thread run the effects.
-    void Reg(int status) {
+    static void Reg(int status) {
         RegStatsCallback(status);
         Drain();
     }
-    void State(int line, const char* s) {
+    static void State(int line, const char* s) {
         CallStatsCallback(line, s);
         Drain();
     }
@@ -55,12 +55,22 @@ TEST_F(Events, RegistrationTable) {
         EXPECT_TRUE(Logged(ZH(r.tip)));
         if (r.dialog) {
             ASSERT_EQ(desk.dialogs.shown.size(), 1u);
-            EXPECT_EQ(desk.dialogs.shown[0].kind, "warning");
+            EXPECT_EQ(desk.dialogs.shown[0].kind, "warning-message") << "a single Yes button";
             EXPECT_EQ(desk.dialogs.shown[0].text, ZH(r.tip) + ZH(" 登录失败！"));
         } else {
             EXPECT_TRUE(desk.dialogs.shown.empty());
         }
     }
+}
+
+TEST_F(Events, RefusalIsLoggedWithItsOwnTextWhateverHappensWhileTheBoxIsOpen) {
+    // The registration is retried while the user reads the box: its 200 is
+    // handled by the box's own event loop.
+    desk.dialogs.whileOpen = [] { Reg(200); };
+    Reg(403);
+    std::vector<text::Ansi> tails;
+    for (const auto& l : LogBufferLines()) tails.push_back(l.substr(l.find('\t') + 1));
+    EXPECT_EQ(tails, (std::vector<text::Ansi>{ZH("登录成功!"), ZH("403密码错误!")}));
 }
 
 TEST_F(Events, Status200IdlesOnlyFromNegative) {
@@ -169,6 +179,16 @@ TEST_F(Events, ReceivedMessageIsStoredQueuedAndNotified) {
     EXPECT_EQ(MsgText, body);
     EXPECT_TRUE(Logged(body)) << "the receipt is logged";
     EXPECT_EQ(TakeMessageFor("13900000000"), "13900000000@ " + body);
+}
+
+TEST_F(Events, MessagesArrivingTogetherAreEachHandledWithTheirOwnSenderAndText) {
+    // Both arrive before the first notification is handled, as in a flood.
+    RecvMessageCallback("sip:8613900000001@d", "first");
+    RecvMessageCallback("sip:8613900000002@d", "second");
+    Drain();
+    EXPECT_TRUE(Logged(ZH("ReceiveMsg SIP短信，来自:13900000001 消息: first")));
+    EXPECT_TRUE(Logged(ZH("ReceiveMsg SIP短信，来自:13900000002 消息: second")));
+    EXPECT_EQ(MsgFrom, "sip:8613900000002@d") << "the last message received";
 }
 
 TEST_F(Events, CallbacksFromAnotherThreadRunOnTheGuiThreadInOrder) {

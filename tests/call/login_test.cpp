@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/call/call_fixture.h"
+#include "platform/message_pump.h"
 #include "tests/net/loopback_server.h"
 
 using text::ZH;
@@ -111,6 +112,30 @@ TEST_F(Login, DebugSipSrvSkipsFirstDiscoveryAndSecondReplacesServers) {
     EXPECT_EQ(main.urls[0].rfind("http://10.0.0.7:8080/action_client.php?", 0), 0u);
 }
 
+TEST_F(Login, LoginAskedForDuringAnotherRunsAfterIt) {
+    // Discovery answers slowly; the loop it keeps running meanwhile handles a
+    // second and a third login (the line type switched, the login command).
+    const std::string answer = "HTTP/1.0 200 OK\r\n\r\n127.0.0.9:5070#udes#md5tok";
+    nettest::LoopbackServer server(
+        {nettest::SlowAnswer("", 300, answer), nettest::SlowAnswer("", 300, answer), Ok("unused")});
+    SetDiscoveryHost("127.0.0.1:" + std::to_string(server.Port()));
+    platform::SetMessagePump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
+    struct Unpump {
+        ~Unpump() { platform::SetMessagePump(nullptr); }
+    } unpump;
+    Account = "13800138000";
+    Password = "secret";
+    AutoLogin = "1";
+    Create();
+    form->PostNotification(WM_CALL_LOGIN);
+    form->PostNotification(WM_CALL_LOGIN);
+    Drain();
+    EXPECT_EQ(server.Requests().size(), 2u) << "one login at a time, and one waiting";
+    const auto regs = fake_engine::CallsOf("SphSipReg");
+    ASSERT_EQ(regs.size(), 2u);
+    for (const auto& r : regs) EXPECT_EQ(r.args[0], "127.0.0.9:5070") << "neither fell back to the default server";
+}
+
 TEST_F(Login, AcceptedLoginWindowPostsLoginWithTheNewAccount) {
     SetDiscoveryHost("127.0.0.1:" + std::to_string(nettest::UnusedPort()));
     login.accept = true;
@@ -155,4 +180,10 @@ TEST_F(Login, EngineWithoutDevicesLeavesTheListsAlone) {
     form->DoLogin();
     EXPECT_EQ(form->SoundOutput->count(), 1);
     EXPECT_EQ(form->SoundOutput->itemText(0), "earlier");
+    // Calls will be silent: one log line says so, however often one logs in.
+    form->DoLogin();
+    int lines = 0;
+    for (const text::Ansi& l : LogBufferLines())
+        lines += l.find(ZH("没有找到放音和录音设备，通话将没有声音")) != text::Ansi::npos;
+    EXPECT_EQ(lines, 1);
 }

@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <filesystem>
+#include <string>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "core/daily_log.h"
 #include "core/shared_state.h"
@@ -13,6 +19,13 @@ namespace {
 class DailyLog : public ::testing::Test {
 protected:
     fakes::Desktop desk;
+    // Makes the working folder one that was removed under the program:
+    // nothing can be created in it, whatever the user's rights.
+    void LoseTheWorkingFolder() {
+        std::filesystem::create_directories(desk.dir / "gone");
+        std::filesystem::current_path(desk.dir / "gone");
+        std::filesystem::remove(desk.dir / "gone");
+    }
 };
 }  // namespace
 
@@ -76,9 +89,9 @@ TEST_F(DailyLog, UncreatableFolderShowsTheReasonAndKeepsTheLines) {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows does not let a process's working folder be removed";
 #endif
-    std::filesystem::create_directories(desk.dir / "gone");
-    std::filesystem::current_path(desk.dir / "gone");
-    std::filesystem::remove(desk.dir / "gone");
+    LoseTheWorkingFolder();
+    // The 5-second flush goes on while the box is open: no second box in it.
+    desk.dialogs.whileOpen = [] { FlushLog(); };
     WriteLog("kept");
     FlushLog();
     EXPECT_EQ(LogBufferSize(), 1u);
@@ -86,7 +99,44 @@ TEST_F(DailyLog, UncreatableFolderShowsTheReasonAndKeepsTheLines) {
     EXPECT_EQ(desk.dialogs.shown[0].kind, "message");
     EXPECT_EQ(desk.dialogs.shown[0].text.rfind(ZH("创建日志目录失败，详细信息是"), 0), 0u);
     EXPECT_GT(desk.dialogs.shown[0].text.size(), ZH("创建日志目录失败，详细信息是").size());
+    FlushLog();
+    EXPECT_EQ(desk.dialogs.shown.size(), 2u) << "once closed, the next flush reports again";
 }
+
+#ifndef _WIN32
+TEST_F(DailyLog, FolderErrorIsShownFromTheSystemsCodePage) {
+    // A system whose messages are Chinese in GBK: a small GBK locale built
+    // for this test, and the C library's Chinese messages chosen by LANGUAGE.
+    const std::string locales = (desk.dir / "locales").string();
+    std::filesystem::create_directories(locales);
+    if (std::system(("localedef -i C -f GBK " + locales + "/C.GBK >/dev/null 2>&1").c_str()) != 0)
+        GTEST_SKIP() << "localedef cannot build a GBK locale (Debian: locales)";
+    setenv("LOCPATH", locales.c_str(), 1);
+    setenv("LANGUAGE", "zh_CN", 1);
+    ASSERT_NE(std::setlocale(LC_ALL, "C.GBK"), nullptr);
+    LoseTheWorkingFolder();
+    FlushLog();
+    std::setlocale(LC_ALL, "C");
+    unsetenv("LOCPATH");
+    unsetenv("LANGUAGE");
+    ASSERT_EQ(desk.dialogs.shown.size(), 1u);
+    const text::Ansi reason = desk.dialogs.shown[0].text.substr(ZH("创建日志目录失败，详细信息是").size());
+    if (reason == "No such file or directory") GTEST_SKIP() << "no Chinese messages of the C library (libc-l10n)";
+    EXPECT_EQ(reason, ZH("没有那个文件或目录"));
+}
+
+TEST_F(DailyLog, FolderAndFilesAreTheOwnersOnly) {
+    // They hold the account and the service's tokens.
+    WriteLog("x");
+    FlushLog();
+    struct stat folder {};
+    struct stat file {};
+    ASSERT_EQ(stat("log", &folder), 0);
+    ASSERT_EQ(stat("log/_20261208.txt", &file), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+}
+#endif
 
 TEST_F(DailyLog, AccountCannotLeadTheFileOutOfTheLogFolder) {
     Account = "../../evil";

@@ -1,6 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <functional>
+#include <string>
+
 #include "core/form_registry.h"
 #include "core/password_cipher.h"
 #include "core/settings.h"
@@ -17,6 +26,21 @@ class Settings : public ::testing::Test {
 protected:
     fakes::Desktop desk;
     void WriteIni(const std::string& body) { desk.WriteFile("Info.ini", "[LoadInfo]\r\n" + body); }
+    static void SetSavedState() {
+        Account = "13800138000";
+        Password = "pw";
+        AutoRun = "1";
+        sADSL_Type = "tel";
+        AutoLogin = "1";
+        NewUser = "0";
+    }
+    // `file` with {A} and {P} standing for the enciphered account and password.
+    static std::string Saved(std::string file) {
+        for (const auto& [mark, value] : {std::pair<std::string, std::string>{"{A}", EncryptText("13800138000")},
+                                          std::pair<std::string, std::string>{"{P}", EncryptText("pw")}})
+            for (std::size_t at; (at = file.find(mark)) != std::string::npos;) file.replace(at, mark.size(), value);
+        return file;
+    }
 };
 
 }  // namespace
@@ -112,6 +136,83 @@ TEST_F(Settings, SaveWritesOnlyItsKeysAndKeepsOthers) {
     for (const char* k : {"account", "pwd", "sADSL_Type", "AutoLogin", "NewUser"})
         EXPECT_NE(file.find(k), std::string::npos) << k;
 }
+
+TEST_F(Settings, SaveChangesOnlyItsValuesAndKeepsEveryOtherLine) {
+    struct Row {
+        const char* name;
+        std::string before, after;
+    };
+    const Row rows[] = {
+        {"comments, other sections, blanks, spelling and order kept",
+         "; written by the installer\n[Other]\nAccount=keep-me\n\n[LOADINFO]\n; credentials below\nPID=p1\n"
+         "Account = old\nunknown=x\nAutoRun=0\n\n[Tail]\nz=1\n",
+         "; written by the installer\n[Other]\nAccount=keep-me\n\n[LOADINFO]\n; credentials below\nPID=p1\n"
+         "Account = {A}\nunknown=x\nAutoRun=1\npwd={P}\nsADSL_Type=tel\nAutoLogin=1\nNewUser=0\n\n[Tail]\nz=1\n"},
+        {"section added at the end, after a last line without its end", "[Other]\r\nx=1",
+         "[Other]\r\nx=1\r\n[LoadInfo]\r\nAutoRun=1\r\naccount={A}\r\npwd={P}\r\nsADSL_Type=tel\r\nAutoLogin=1\r\n"
+         "NewUser=0\r\n"},
+        {"byte order mark kept", "\xEF\xBB\xBF[LoadInfo]\r\nAutoRun=1\r\n",
+         "\xEF\xBB\xBF[LoadInfo]\r\nAutoRun=1\r\naccount={A}\r\npwd={P}\r\nsADSL_Type=tel\r\nAutoLogin=1\r\n"
+         "NewUser=0\r\n"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        desk.WriteFile("Info.ini", r.before);
+        SetSavedState();
+        SaveSettings();
+        EXPECT_EQ(desk.ReadFile("Info.ini"), Saved(r.after));
+        ResetSharedState();
+        LoadSettings();
+        EXPECT_EQ(Account, "13800138000") << "read back";
+    }
+}
+
+#ifndef _WIN32
+TEST_F(Settings, RewrittenFileKeepsItsMode) {
+    for (const mode_t mode : {0600, 0640, 0664}) {
+        SCOPED_TRACE(mode);
+        WriteIni("AutoRun=1\r\n");
+        ASSERT_EQ(chmod((desk.dir / "Info.ini").c_str(), mode), 0);
+        SetSavedState();
+        SaveSettings();
+        struct stat st {};
+        ASSERT_EQ(stat((desk.dir / "Info.ini").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, mode);
+        EXPECT_NE(desk.ReadFile("Info.ini").find("account="), std::string::npos) << "saved";
+    }
+}
+
+TEST_F(Settings, FolderThatTakesNoNewFileGetsTheFileWrittenInPlace) {
+    WriteIni("AutoRun=1\r\n");
+    const std::string file = (desk.dir / "Info.ini").string();
+    // The folder is not writable for the saving user, the file is: as root,
+    // the save runs as "nobody", who owns only the file.
+    const auto saveWithoutFolderRights = [&] {
+        if (geteuid() != 0) {
+            chmod(desk.dir.c_str(), 0555);
+            SetSavedState();
+            SaveSettings();
+            chmod(desk.dir.c_str(), 0755);
+            return true;
+        }
+        if (chown(file.c_str(), 65534, 65534) != 0 || chmod(desk.dir.c_str(), 0755) != 0) return false;
+        const pid_t child = fork();
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+            SetSavedState();
+            SaveSettings();
+            _exit(0);
+        }
+        int status = -1;
+        return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    ASSERT_TRUE(saveWithoutFolderRights());
+    EXPECT_EQ(
+        desk.ReadFile("Info.ini"),
+        Saved("[LoadInfo]\r\nAutoRun=1\r\naccount={A}\r\npwd={P}\r\nsADSL_Type=tel\r\nAutoLogin=1\r\nNewUser=0\r\n"));
+    EXPECT_FALSE(desk.Exists("Info.ini.tmp"));
+}
+#endif
 
 TEST_F(Settings, TooLongCredentialFailsBeforeTheFileIsTouched) {
     WriteIni("AutoRun=1\r\nAccount=" + EncryptText("1") + "\r\n");

@@ -24,6 +24,7 @@
 #include "core/shared_state.h"
 #include "platform/executable.h"
 #include "platform/qt/qt_text.h"
+#include "tests/e2e/pump_until.h"
 #include "tests/support/platform_fakes.h"
 #include "windows/login_window.h"
 #include "windows/message_window.h"
@@ -35,17 +36,6 @@ namespace {
 const std::string kTools = RAVELO_SOURCE_DIR "/tools";
 
 int Shell(const std::string& cmd) { return std::system(cmd.c_str()); }
-
-// Runs the event loop until `done` holds or `ms` pass.
-bool PumpUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 // The log as written so far: the day's file (the 5 s timer flushes it) and
 // what is still buffered.

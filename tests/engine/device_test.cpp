@@ -2,6 +2,7 @@
 // Sound device listing of the real engine (any machine, with or without cards).
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,24 @@ TEST_F(DeviceTest, ANameStaysReadableUntilTheNextQuery) {
     SphSipGetPlayDeviceCount();
     SphSipGetRecvDeviceCount();
     EXPECT_EQ(std::string(first), copy);
+}
+
+// Under the sound tests' own server (scripts/lib/sound.sh), which names its
+// devices in SOUND_PLAYBACK_DEVICES and SOUND_CAPTURE_DEVICES: the engine offers
+// exactly those, in the server's order, and no ALSA placeholder.
+TEST_F(DeviceTest, OffersTheSoundServersDevicesInItsOrder) {
+    UseSlot(62);
+    for (bool playback : {true, false}) {
+        const char* listed = std::getenv(playback ? "SOUND_PLAYBACK_DEVICES" : "SOUND_CAPTURE_DEVICES");
+        if (!listed) GTEST_SKIP() << "not under the sound tests' server";
+        std::vector<std::string> want, got;
+        std::stringstream ss(listed);
+        for (std::string d; std::getline(ss, d, ';');) want.push_back("PulseAudio Unknown: " + d);
+        const int count = playback ? SphSipGetPlayDeviceCount() : SphSipGetRecvDeviceCount();
+        for (int i = 1; i <= count; ++i)
+            got.push_back(playback ? SphSipGetPlayDeviceName(i) : SphSipGetRecvDeviceName(i));
+        EXPECT_EQ(got, want) << (playback ? "playback" : "capture");
+    }
 }
 
 }  // namespace

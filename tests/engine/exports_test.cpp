@@ -44,7 +44,9 @@ TEST(ExportsTest, OnlyThe18EntryPointsAreExported) {
                                             "SphSipDestory"};
     std::set<std::string> rest;
     for (const std::string& n : names)
-        if (!expected.count(n) && n != "__bss_start" && n != "_edata" && n != "_end") rest.insert(n);
+        if (!expected.count(n) && n != "__bss_start" && n != "_edata" && n != "_end" &&
+            n != "linphone_address_unref")  // the guard in front of the stack's own (linphone_guard.cpp)
+            rest.insert(n);
     EXPECT_TRUE(rest.empty()) << "also exported: " << *rest.begin();
     for (const std::string& n : expected) EXPECT_TRUE(names.count(n)) << "missing " << n;
 }

@@ -120,6 +120,15 @@ int SippPeer::Wait(std::chrono::milliseconds limit) {
     return -1;
 }
 
+bool SippPeer::Finished() {
+    if (pid_ <= 0) return true;
+    int st = 0;
+    if (waitpid(pid_, &st, WNOHANG) != pid_) return false;
+    pid_ = -1;
+    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return true;
+}
+
 std::string SippPeer::Messages() const {
     std::ifstream in(dir_ + "/messages.log", std::ios::binary);
     std::stringstream ss;

@@ -23,6 +23,10 @@ public:
     bool Start();
     // Exit status of sipp, or -1 when it did not end within limit.
     int Wait(std::chrono::milliseconds limit);
+    // Whether sipp has ended, without waiting (for callers that pump a GUI).
+    bool Finished();
+    // The folder sipp runs in: relative file names of extra arguments land here.
+    const std::string& Dir() const { return dir_; }
     // Every SIP message sipp sent and received so far.
     std::string Messages() const;
     // Waits until the message trace holds text.

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/password_cipher.h"
+#include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view stored(reinterpret_cast<const char*>(data), size);
@@ -21,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const std::length_error&) {
         return 0;
     }
-    if (plain.size() > 255) std::abort();  // the length byte cannot say more
+    FUZZ_CHECK(plain.size() <= 255);  // the length byte cannot say more
     const text::Ansi again = EncryptText(plain);
-    if (again.size() != 2 + 16 * (plain.empty() ? 1 : (plain.size() + 7) / 8)) std::abort();
-    if (DecryptText(again) != plain) std::abort();
+    FUZZ_CHECK(again.size() == 2 + 16 * (plain.empty() ? 1 : (plain.size() + 7) / 8));
+    FUZZ_CHECK(DecryptText(again) == plain);
     return 0;
 }

@@ -10,18 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "tests/fuzz/fuzz_check.h"
 #include "net/http_response.h"
 #include "net/http_url.h"
 #include "net/line_buffer.h"
 #include "net/socket_errors.h"
-
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
@@ -54,28 +47,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 continue;
             }
         }
-        Check(!line.empty());
+        FUZZ_CHECK(!line.empty());
         header += line;
         done = parser.AddLine(line);
     }
-    Check(header.size() <= header_limit);
-    Check(bytes.compare(0, header.size(), header) == 0);  // the header is the prefix, unchanged
+    FUZZ_CHECK(header.size() <= header_limit);
+    FUZZ_CHECK(bytes.compare(0, header.size(), header) == 0);  // the header is the prefix, unchanged
 
     const net::ResponseHead& head = parser.Head();
-    Check(too_long || head.text == header);
-    Check(head.cookie.size() <= net::kMaxHeaderValue);
-    Check(head.location.size() <= net::kMaxHeaderValue);
-    Check(head.cookie.find('\n') == std::string::npos);
-    Check(head.location.find('\n') == std::string::npos);
+    FUZZ_CHECK(too_long || head.text == header);
+    FUZZ_CHECK(head.cookie.size() <= net::kMaxHeaderValue);
+    FUZZ_CHECK(head.location.size() <= net::kMaxHeaderValue);
+    FUZZ_CHECK(head.cookie.find('\n') == std::string::npos);
+    FUZZ_CHECK(head.location.find('\n') == std::string::npos);
 
     net::NextRequest next = net::DecideNext(head.status, "http://h/", head.location, "h", 8080);
     if (next.repeat) {
         try {
             net::RequestTarget t = net::ParseRequestUrl(next.url, 8080, "h");
-            Check(!t.path.empty() && t.path.size() <= net::kMaxPathLength);
-            Check(t.port > 0 && t.port <= 65535);
+            FUZZ_CHECK(!t.path.empty() && t.path.size() <= net::kMaxPathLength);
+            FUZZ_CHECK(t.port > 0 && t.port <= 65535);
             std::string request = net::BuildGetRequest(t.path, t.host, head.cookie);
-            Check(request.find("\r\n\r\n") == request.size() - 4);
+            FUZZ_CHECK(request.find("\r\n\r\n") == request.size() - 4);
         } catch (const net::Exception&) {
             // Empty URL, https, bad port or bytes: refused with a clear error.
         }
@@ -83,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The whole input as a URL, too.
     try {
         net::RequestTarget t = net::ParseRequestUrl(bytes, data[0], "prev");
-        Check(!t.path.empty() && t.path.size() <= net::kMaxPathLength);
-        Check(t.url.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
+        FUZZ_CHECK(!t.path.empty() && t.path.size() <= net::kMaxPathLength);
+        FUZZ_CHECK(t.url.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
     } catch (const net::Exception&) {}
     return 0;
 }

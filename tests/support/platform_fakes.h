@@ -4,6 +4,7 @@
 #pragma once
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@
 namespace fakes {
 
 struct ShownDialog {
-    std::string kind;  // "warning", "info", "question", "message"
+    std::string kind;  // "warning", "info", "question", "message", "warning-message"
     std::string text;  // CP936
     std::string caption;
 };
@@ -25,17 +26,31 @@ class Dialogs : public platform::Dialogs {
 public:
     std::vector<ShownDialog> shown;
     std::deque<bool> answers;  // for AskYesNo, front first; empty answers No
+    // Runs while a dialog is open, as the events a modal box lets through
+    // would; not again for a dialog opened from inside it.
+    std::function<void()> whileOpen;
 
-    void ShowWarningBox(const std::string& t, const std::string& c) override { shown.push_back({"warning", t, c}); }
-    void ShowInfoBox(const std::string& t, const std::string& c) override { shown.push_back({"info", t, c}); }
+    void ShowWarningBox(const std::string& t, const std::string& c) override { Show({"warning", t, c}); }
+    void ShowInfoBox(const std::string& t, const std::string& c) override { Show({"info", t, c}); }
     bool AskYesNo(const std::string& t, const std::string& c) override {
-        shown.push_back({"question", t, c});
+        Show({"question", t, c});
         if (answers.empty()) return false;
         bool a = answers.front();
         answers.pop_front();
         return a;
     }
-    void ShowMessage(const std::string& t) override { shown.push_back({"message", t, ""}); }
+    void ShowMessage(const std::string& t) override { Show({"message", t, ""}); }
+    void ShowWarningMessage(const std::string& t) override { Show({"warning-message", t, ""}); }
+
+private:
+    void Show(ShownDialog d) {
+        shown.push_back(std::move(d));
+        if (!whileOpen || inside_) return;
+        inside_ = true;
+        whileOpen();
+        inside_ = false;
+    }
+    bool inside_ = false;
 };
 
 class Sound : public platform::Sound {

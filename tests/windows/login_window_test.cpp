@@ -197,12 +197,11 @@ TEST_F(LoginWindowTest, RunLoginFillsShowsModallyAndReportsAcceptance) {
     EXPECT_EQ(Password, "stored");
 }
 
-TEST_F(LoginWindowTest, ClosedFromOutsideKeepsThePreviousFlag) {
-    QTimer::singleShot(0, [&] { login.spbCloseClick(); });
-    EXPECT_FALSE(login.RunLogin("13900000000", "stored", false, true));
-    login.LoginAccepted = true;  // as after an earlier acceptance
-    QTimer::singleShot(0, [&] { login.CloseLogin(); });
+TEST_F(LoginWindowTest, ClosedFromOutsideAfterAnAcceptanceIsNoAcceptance) {
+    QTimer::singleShot(0, [&] { login.spbLoginClick(); });
     EXPECT_TRUE(login.RunLogin("13900000000", "stored", false, true));
+    QTimer::singleShot(0, [&] { login.CloseLogin(); });  // the tray's click, the window manager's close
+    EXPECT_FALSE(login.RunLogin("13900000000", "stored", false, true));
 }
 
 TEST_F(LoginWindowTest, RegistrationLinkOpensTheSiteRootAddressUntrimmed) {

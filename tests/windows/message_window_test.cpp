@@ -174,7 +174,9 @@ TEST_F(MessageWindowTest, ReceivedMessageOpensThePeersWindowOwnedByTheCallForm) 
     EXPECT_EQ(w->HistoryMsg->toPlainText(), Q("10086110009 说：\n 你好"));
     EXPECT_TRUE(start->HistoryMsg->toPlainText().isEmpty());
     EXPECT_TRUE(Logged(ZH("ReceiveMsg SIP短信，来自:10086110009 消息: 你好")));
+    // Every window walked is logged, the call-control form too.
     EXPECT_TRUE(Logged(ZH("ReceiveMsg 子窗口Caption 短信 sTmp_PhoneNum ")));
+    EXPECT_TRUE(Logged(ZH("ReceiveMsg 子窗口Caption 呼叫控制 sTmp_PhoneNum ")));
 }
 
 TEST_F(MessageWindowTest, SamePeerReusesItsWindowAndShowsItAgain) {
@@ -235,29 +237,35 @@ TEST_F(MessageWindowTest, HeadOfLineWaitsOnlyUntilItsPeersWindowTakesIt) {
     EXPECT_EQ(Lines(b), (std::vector<text::Ansi>{ZH("10086110009 说："), " second", ZH("10086110009 说："), " third"}));
 }
 
-TEST_F(MessageWindowTest, SendersNoCaptionCanHoldNeverBlockTheQueue) {
+TEST_F(MessageWindowTest, OddSendersNeverBlockTheQueueNorShowTheStartUpWindow) {
     const std::string longSender = "sip:86" + std::string(60, '1') + "@127.0.0.1";  // cut to 51 bytes in its record
-    const std::vector<std::pair<std::string, std::string>> odd = {
-        {"abc", "no colon, no at"}, {"sip:8612)34@127.0.0.1", "a parenthesis"},
-        {longSender, "too long"},   {"sip:86\xff\xfe\x80@127.0.0.1", "bytes no code page knows"},
-        {"", "no sender"},
-    };
-    for (const auto& [from, body] : odd) Receive(from.c_str(), body);
+    // A number that no caption can hold whole still gets a window of its own.
+    const std::vector<std::pair<std::string, std::string>> shown = {
+        {"sip:8612)34@127.0.0.1", "a parenthesis"}, {"sip:86\xff\xfe\x80@127.0.0.1", "bytes no code page knows"}};
+    // No number at all: nobody to show it with or to answer.
+    const std::vector<std::pair<std::string, std::string>> dropped = {
+        {"abc", "no colon, no at"}, {longSender, "too long"}, {"", "no sender"}, {"sip:86@127.0.0.1", "empty number"}};
+    for (const auto& [from, body] : dropped) Receive(from.c_str(), body);
+    for (const auto& [from, body] : shown) Receive(from.c_str(), body);
     Receive(kA, "after them");
     ASSERT_TRUE(Delivered()) << MsgQueue.Size() << " messages stuck";
-    for (const auto& [from, body] : odd) {
-        int shownIn = 0;
+    const auto windowsShowing = [](const std::string& body) {
+        int n = 0;
         for (TfrmMessage* w : MessageWindows())
-            if (AnsiFromQ(w->HistoryMsg->toPlainText()).find(body) != text::Ansi::npos) {
-                ++shownIn;
-                EXPECT_TRUE(w->isVisible()) << body;
-            }
-        EXPECT_EQ(shownIn, 1) << body;
+            if (AnsiFromQ(w->HistoryMsg->toPlainText()).find(body) != text::Ansi::npos) n += w->isVisible() ? 1 : 100;
+        return n;
+    };
+    for (const auto& [from, body] : shown) EXPECT_EQ(windowsShowing(body), 1) << body;
+    for (const auto& [from, body] : dropped) {
+        EXPECT_EQ(windowsShowing(body), 0) << body;
+        EXPECT_TRUE(
+            Logged(ZH("ReceiveMsg 发送者没有可用的号码，丢弃短信，来自:") + from.substr(0, 51) + ZH(" 消息: ") + body))
+            << body;
     }
     ASSERT_NE(Window("13900139000"), nullptr);
     EXPECT_EQ(Lines(Window("13900139000")), (std::vector<text::Ansi>{ZH("13900139000 说："), " after them"}));
-    // A sender without a number shows as it came.
-    EXPECT_NE(AnsiFromQ(start->HistoryMsg->toPlainText()).find(ZH("abc 说：")), text::Ansi::npos);
+    EXPECT_FALSE(start->isVisible()) << "the start-up window is never shown";
+    EXPECT_TRUE(start->HistoryMsg->toPlainText().isEmpty());
 }
 
 TEST_F(MessageWindowTest, ReceivedTextIsShownWholeAndPlain) {
@@ -275,7 +283,8 @@ TEST_F(MessageWindowTest, SendGoesToTheCallControlAndIsRecorded) {
     w->spbSend->click();
     EXPECT_EQ(EngineArgs("SphSipSendMessage"),
               (std::vector<std::vector<std::string>>{
-                  {std::string("sip:8613900139000@") + service::kSipDomain, ZH("你好\n第二行")}}));
+                  {std::string("sip:8613900139000@") + service::kSipDomain, ZH("你好\r\n第二行")}}))
+        << "line breaks leave as CR LF";
     EXPECT_EQ(w->PeerNumber, "13900139000");
     EXPECT_EQ(Lines(w), (std::vector<text::Ansi>{ZH("我说") + LongTimeText(), ZH("你好"), ZH("第二行")}));
     EXPECT_TRUE(w->SendMsg->toPlainText().isEmpty());
@@ -300,6 +309,8 @@ TEST_F(MessageWindowTest, RefusedSendIsReportedOnceAndKeepsTheText) {
         {"(1390013)", "hello", "请输入正确的号码，手机号码前不加0，固话加区号。"},
         {"(13900139000", "hello", "请输入数字电话号码！"},  // no ")": no peer
         {"(13900139000)", ZH(chinese251), "每次发送的内容只能在500字以内"},
+        // 498 + 1 + 1 bytes as typed, 501 with the line break sent as CR LF.
+        {"(13900139000)", ZH(chinese251.substr(6)) + "\nx", "每次发送的内容只能在500字以内"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.caption);

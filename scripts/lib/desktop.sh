@@ -1,0 +1,254 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The client on a desktop as a user meets it: a virtual display with a window
+# manager (openbox), a panel with a task bar and a tray (tint2), an
+# accessibility bus, the stand-in service, and the real binary in a folder of
+# its own. Drives it with xdotool; reads what it shows through AT-SPI
+# (scripts/lib/ui.py), its daily log and what the stand-in's peer received.
+# Source it after setting BUILD_DIR; everything it starts stops on exit.
+#
+#   desktop_start [WxH]   display, window manager, panel, session and
+#                         accessibility bus, sound server
+#   desktop_client [AutoLogin]   the client in $CLIENT_DIR with the demo account
+#   desktop_session [AutoLogin]  all of these and the stand-in service
+# Checks print "PASS name" or "FAIL name"; desktop_finish reports and exits.
+
+source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
+
+DESK=${DESK:-$(mktemp -d /tmp/ravelo-desk.XXXXXX)}
+export RUNDIR=$DESK/standin
+CLIENT_DIR=$DESK/app
+UI=("/usr/bin/python3" "$ROOT/scripts/lib/ui.py")
+PICTURES=${PICTURES:-$BUILD/desktop/${DESKTOP_NAME:-session}}
+rm -rf "$PICTURES" && mkdir -p "$PICTURES"  # this run's pictures only
+
+_desk_cleanup() {
+  session_cleanup
+  rm -rf "$DESK"
+}
+trap _desk_cleanup EXIT
+
+# --- the desktop ------------------------------------------------------------
+
+# Runs COMMAND... every 0.2 s until it succeeds, for at most SECONDS.
+poll() {
+  local end=$((SECONDS + $1))
+  shift
+  while :; do
+    "$@" >/dev/null 2>&1 && return 0
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.2
+  done
+}
+
+_background() {  # LOG COMMAND...: started now, stopped at exit
+  local log=$1
+  shift
+  "$@" >"$log" 2>&1 &
+  _session_pids+=($!)
+}
+
+_desk_fail() {  # why a part of the desktop did not come up
+  local f
+  echo "$1" >&2
+  for f in "$DESK"/*.log; do
+    [ -s "$f" ] && { echo "--- $f" >&2; tail -n 5 "$f" >&2; }
+  done
+  return 1
+}
+
+desktop_start() {
+  start_xvfb "${1:-1366x768}" || return 1
+  # The buses, the sound server and the programs' caches keep their files
+  # here, not in $HOME, so sessions side by side never meet.
+  export XDG_RUNTIME_DIR=$DESK/run XDG_CONFIG_HOME=$DESK/config XDG_CACHE_HOME=$DESK/cache XDG_DATA_HOME=$DESK/data
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=$DESK/run/bus
+  _background "$DESK/dbus.log" dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
+  # Sound without a card: a null sink, whose monitor a test records.
+  _background "$DESK/pulse.log" pulseaudio --daemonize=no --exit-idle-time=-1 -n \
+    --load=module-native-protocol-unix --load="module-null-sink sink_name=spk"
+  _background "$DESK/openbox.log" openbox --sm-disable
+  poll 10 xprop -root -notype _NET_SUPPORTING_WM_CHECK || _desk_fail "openbox did not start"
+  _background "$DESK/tint2.log" tint2 -c "$ROOT/tests/desktop/tint2rc"
+  # The client looks for the tray once, at start.
+  poll 10 "${UI[@]}" owner _NET_SYSTEM_TRAY_S0 || _desk_fail "tint2's tray did not start"
+  poll 10 test -S "$DESK/run/bus" || _desk_fail "the session bus did not start"
+  poll 10 pactl info || _desk_fail "pulseaudio did not start"
+}
+
+# The binary in a private folder: its Info.ini, log and sounds live beside
+# it, so a test never touches the build's own folder.
+desktop_client() {
+  private_client_dir "$CLIENT_DIR"
+  DEMO_AUTOLOGIN=${1:-0} prepare_info_ini || return 1
+  unset QT_QPA_PLATFORM
+  # Qt and the browser engine publish their widgets and pages to the
+  # accessibility bus, as they would for a screen reader.
+  QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QTWEBENGINE_CHROMIUM_FLAGS=--force-renderer-accessibility \
+    start_client "$DESK/client.out"
+}
+
+# All of it: the desktop, the stand-in service, the client (AutoLogin $1).
+# A session that cannot start is a failure of the test.
+desktop_session() {
+  if ! desktop_start || ! start_standin >"$DESK/standin.out" 2>&1; then
+    echo "FAIL the desktop did not start"
+    exit 1
+  fi
+  desktop_client "${1:-0}"
+}
+
+# --- seeing ------------------------------------------------------------------
+
+ui() { "${UI[@]}" "$@"; }
+
+# Helpers below read their pipelines to the end (no head, grep -q or awk
+# exit): the tests run with pipefail, which would count a writer's broken
+# pipe as a failure.
+
+# The X window of the main window (its caption starts "RaveloZent 1.3").
+main_window() { xdotool search --name "^RaveloZent [0-9]" 2>/dev/null | awk 'NR == 1'; }
+# A top-level window by its exact caption.
+window_named() { xdotool search --name "^$(printf '%s' "$1" | sed 's/[][\.*^$()]/\\&/g')\$" 2>/dev/null | awk 'NR == 1'; }
+viewable() { [ -n "$1" ] && xwininfo -id "$1" 2>/dev/null | grep "IsViewable" >/dev/null; }
+
+# The tray icon: the panel's embedded child window that carries our name.
+tray_icon() {
+  xwininfo -root -tree 2>/dev/null |
+    awk '/"tint2"/ { panel = 1 } panel && !found && /"RaveloZent": \("RaveloZent"/ { print $1; found = 1 }'
+}
+# Its middle on the screen: "X Y".
+tray_spot() {
+  local id
+  id=$(tray_icon) || return 1
+  [ -n "$id" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  echo "$((X + WIDTH / 2)) $((Y + HEIGHT / 2))"
+}
+# "free" when the icon is mostly green (the idle picture), "busy" when red.
+_tray_picture() {
+  local id rgb
+  id=$(tray_icon)
+  [ -n "$id" ] || return 1
+  rgb=$(import -window "$id" -resize 1x1! -depth 8 txt:- 2>/dev/null | grep -o 'srgb([0-9,]*)' | tr -dc '0-9,')
+  [ -n "$rgb" ] || return 1
+  IFS=, read -r r g _ <<<"$rgb"
+  if [ "$g" -gt "$r" ]; then echo free; else echo busy; fi
+}
+
+# True when tint2's task bar shows no button: the panel left of the tray is
+# one flat colour unless a button is drawn on it.
+taskbar_is_empty() {
+  local panel colours
+  panel=$(xwininfo -root -tree | awk '/"tint2": \("tint2"/ && !found { print $1; found = 1 }')
+  [ -n "$panel" ] || return 1
+  colours=$(import -window "$panel" -crop 60%x100%+0+0 +repage -format '%k' info: 2>/dev/null)
+  [ "$colours" = 1 ]
+}
+
+# Title-bar buttons as the window manager allows them: openbox publishes
+# what the user may do with each window.
+allowed_actions() { xprop -id "$1" _NET_WM_ALLOWED_ACTIONS 2>/dev/null; }
+
+picture() { import -window root "$PICTURES/$1.png" 2>/dev/null || true; }
+
+# The client's daily log, decoded.
+log_text() { [ -f "$(client_log)" ] && iconv -f GBK -t UTF-8 -c "$(client_log)"; }
+log_count() { log_text | grep -c -- "$1"; }
+logged() { log_text | grep -- "$1" >/dev/null; }
+
+# What the stand-in's answering peer received: the first lines (request
+# lines) of the SIP messages in its trace.
+peer_received() {
+  awk '/message received/ { r = 1; next } r && NF { print; r = 0 }' "$RUNDIR/peer_messages.log" 2>/dev/null |
+    grep -a -E -- "$1" >/dev/null
+}
+
+# The client has ended (not merely waiting to be reaped).
+client_ended() { ! _alive "$CLIENT_PID"; }
+# The registrar no longer knows the demo account: a message for it is
+# refused at once (480) instead of being forwarded.
+registrar_forgot() {
+  grep " 480 " <<<"$(bash "$ROOT/tools/send_message.sh" "${DEMO_ACCOUNT:-13800138000}" x 2>&1)" >/dev/null
+}
+# The tray icon's picture is "free" or "busy".
+tray_shows() { [ "$(_tray_picture)" = "$1" ]; }
+main_shown() { viewable "$(main_window)"; }
+main_hidden() { ! main_shown; }
+
+# True while the client shows a dialog whose "title|texts|buttons" line
+# (ui.py dialog) matches the extended regular expression.
+dialog_shows() { ui dialog 2>/dev/null | grep -E -- "$1" >/dev/null; }
+ui_has() { ui find "$1" "$2" >/dev/null 2>&1; }
+
+# Sound: records the speaker (the null sink's monitor) for SECONDS while
+# COMMAND... runs; true when more than a murmur was heard.
+heard_while() {
+  local seconds=$1 rec=$DESK/heard.raw recorder
+  shift
+  timeout "$seconds" parec --latency-msec=20 -d spk.monitor --raw --format=s16le --rate=8000 --channels=1 \
+    >"$rec" 2>/dev/null &
+  recorder=$!
+  sleep 0.5  # the recording stream is set up
+  "$@"
+  wait "$recorder"
+  od -An -v -td2 -w2 "$rec" | awk '$1 > 300 || $1 < -300 { n++ } END { exit !(n > 40) }'
+}
+sound_heard() { heard_while "${1:-1}" true; }
+
+# --- driving -----------------------------------------------------------------
+
+click_at() { xdotool mousemove "$1" "$2" click "${3:-1}"; }
+# The middle of a widget found by role and name (ui.py find): "X Y".
+_middle() {
+  local x y w h
+  read -r x y w h < <(ui find "$1" "$2") || return 1
+  [ -n "$h" ] || return 1
+  echo "$((x + w / 2)) $((y + h / 2))"
+}
+click_ui() {
+  local spot
+  spot=$(_middle "$1" "$2") || return 1
+  click_at $spot "${3:-1}"
+}
+hover_ui() {
+  local spot
+  spot=$(_middle "$1" "$2") || return 1
+  xdotool mousemove $spot
+}
+click_button() { click_ui "push button" "$1"; }
+# The framework's own buttons speak the client's language, with their
+# mnemonic after the word: "是(Y)".
+YES="~^是" NO="~^否" OK="~^确定"
+tray_click() {
+  local x y
+  read -r x y < <(tray_spot) || return 1
+  click_at "$x" "$y" "$1"
+}
+# Opens the tray's popup menu; MENU holds what ui.py popup printed: the
+# menu's place, then each item's place and name.
+tray_menu() {
+  local x y
+  read -r x y < <(tray_spot) || return 1
+  MENU=$(ui popup xdotool mousemove "$x" "$y" click 3) || return 1
+  MENU_CURSOR="$x $y"
+}
+menu_pick() {
+  local line x y w h
+  line=$(printf '%s\n' "$MENU" | awk -F'\t' -v n="$1" '$2 == n && !found { print $1; found = 1 }')
+  [ -n "$line" ] || return 1
+  read -r x y w h <<<"$line"
+  click_at $((x + w / 2)) $((y + h / 2))
+}
+# Chooses an item of the tray's menu.
+tray_command() { tray_menu && menu_pick "$1"; }
+
+# --- reporting ---------------------------------------------------------------
+
+# A failed check leaves a picture of the screen.
+on_check_failure() { picture "fail-$(echo "$1" | tr -c 'A-Za-z0-9' '-' | cut -c1-40)"; }
+
+desktop_finish() {
+  picture last
+  checks_end
+}

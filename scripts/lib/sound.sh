@@ -1,0 +1,205 @@
+# A sound server of its own for a test or a benchmark: a private PulseAudio
+# with a virtual speaker and microphone, what is played into the microphone,
+# and what comes out of the speaker. Source it (it sources session.sh for the
+# stand-in, the display and the client); everything it starts ends on exit.
+#
+#   sound_start            PulseAudio with sink "spk" (Speaker) and source "mic"
+#                          (Microphone, fed through sink "micsrc"); exports
+#                          PULSE_SERVER so every client in this shell uses it
+#   sound_feed FILE        plays FILE into the microphone (in the background)
+#   sound_record FILE      records the speaker (8 kHz mono wave) ...
+#   sound_record_stop      ... until this; sets SOUND_REC_START, the wall time
+#                          of the recording's first sample
+#   sound_check ARGS       tests/sound/sound_check.py (tones, levels)
+#   sound_now              wall time in seconds, millisecond precision
+
+source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
+
+SOUND_DIR=
+_sound_pids=()
+
+sound_cleanup() {
+  local p
+  for p in "${_sound_pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${_sound_pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  _sound_pids=()
+  [ -n "$SOUND_DIR" ] && rm -rf "$SOUND_DIR"
+  SOUND_DIR=
+}
+trap 'sound_cleanup; session_cleanup' EXIT
+
+sound_now() { date +%s.%3N; }
+
+_sound_bg() {  # runs a command in the background, ended on exit
+  "$@" &
+  _sound_pids+=($!)
+}
+
+sound_start() {
+  SOUND_DIR=$(mktemp -d /tmp/ravelo-sound.XXXXXX) || return 1
+  chmod 700 "$SOUND_DIR"
+  export PULSE_SERVER=unix:$SOUND_DIR/native
+  # Its devices as a program lists them, in the server's order.
+  export SOUND_PLAYBACK_DEVICES="Speaker;MicrophoneFeed" SOUND_CAPTURE_DEVICES="Microphone"
+  # Its own home and runtime folder: nothing of the user's sound set-up is
+  # read or changed, and no client finds another server.
+  HOME=$SOUND_DIR XDG_RUNTIME_DIR=$SOUND_DIR XDG_CONFIG_HOME=$SOUND_DIR \
+    _sound_bg pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no --log-target=stderr \
+      --load="module-native-protocol-unix auth-anonymous=1 socket=$SOUND_DIR/native" \
+      --load="module-null-sink sink_name=spk sink_properties=device.description=Speaker" \
+      --load="module-null-sink sink_name=micsrc sink_properties=device.description=MicrophoneFeed" \
+      --load="module-remap-source source_name=mic master=micsrc.monitor source_properties=device.description=Microphone" \
+      2>"$SOUND_DIR/pulseaudio.log"
+  local _
+  for _ in $(seq 100); do
+    pactl info >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start:" >&2; cat "$SOUND_DIR/pulseaudio.log" >&2; return 1; }
+  # Silence into both sinks keeps them running: an idle null sink delivers
+  # nothing to its monitor, and recordings would lose the quiet stretches.
+  local sink
+  for sink in spk micsrc; do
+    _sound_bg pacat --playback --device=$sink --rate=8000 --channels=1 --format=s16le /dev/zero
+  done
+}
+
+sound_feed() {
+  _sound_bg paplay --device=micsrc "$1"
+  SOUND_FEED_PID=$!
+}
+
+sound_record() {
+  SOUND_REC_FILE=$1
+  _sound_bg parecord --device=spk.monitor --latency-msec=50 --rate=8000 --channels=1 --format=s16le \
+    --file-format=wav "$1"
+  SOUND_REC_PID=$!
+  # Back once samples arrive (at most 10 s): what follows is on the record.
+  local _
+  for _ in $(seq 200); do
+    if [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -gt 2000 ]; then
+      SOUND_REC_FLOWING=$(sound_now)
+      return 0
+    fi
+    sleep 0.05
+  done
+  echo "parecord did not start" >&2
+  return 1
+}
+
+# The recording runs on the server's clock without gaps, so its first sample
+# lies its length before the moment it was stopped.
+sound_record_stop() {
+  local stop
+  stop=$(sound_now)
+  kill -INT "$SOUND_REC_PID" 2>/dev/null
+  wait "$SOUND_REC_PID" 2>/dev/null
+  SOUND_REC_START=$("$SOUND_PYTHON" -c "import sys, wave; w = wave.open(sys.argv[2]); \
+print('%.3f' % (float(sys.argv[1]) - w.getnframes() / w.getframerate()))" "$stop" "$SOUND_REC_FILE")
+  # Samples lost on the way (an overloaded machine) would shift every time.
+  awk -v s="$SOUND_REC_START" -v f="$SOUND_REC_FLOWING" 'BEGIN { if (s - f > 0.3)
+    printf "NOTE the recording lost %.1f s: its times are off\n", s - f }'
+}
+
+# The system's own Python: a version manager's shim costs a second a call.
+SOUND_PYTHON=$(command -v /usr/bin/python3 || command -v python3)
+sound_check() { "$SOUND_PYTHON" "$ROOT/tests/sound/sound_check.py" "$@"; }
+
+# --- for the sound tests ----------------------------------------------------
+# Besides its checks (session.sh), a test prints "FIGURE ..." lines for the
+# measured figures.
+
+# Its output folder (recordings, logs, pictures; kept for a look after a run).
+sound_test_begin() {
+  OUT=$1
+  rm -rf "$OUT"
+  mkdir -p "$OUT"
+}
+
+sound_test_end() { checks_end; }
+
+sound_test_abort() {
+  echo "FAIL $*"
+  _failures=$((_failures + 1))
+  checks_end
+}
+
+# Waits (at most 5 s) until something listens on the UDP port.
+sound_wait_udp() {
+  local _
+  for _ in $(seq 50); do
+    [ -n "$(ss -Hlun "sport = :$1" 2>/dev/null)" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# A wall time ($1, plus $2 seconds) as seconds into the last recording.
+sound_at() { awk -v t="$1" -v d="${2:-0}" -v s="$SOUND_REC_START" 'BEGIN { printf "%.3f", t + d - s }'; }
+
+sound_between() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v >= lo && v <= hi) }'; }
+
+# The tone $2 sounds in at least the share $5 of the stretch $3..$4 of $1.
+sound_covers() { sound_between "$(sound_check covers "$1" "$2" "$3" "$4")" "$5" 1; }
+
+# ... in none of it.
+sound_covers_none() { sound_between "$(sound_check covers "$1" "$2" "$3" "$4")" 0 0; }
+
+# Where the tone $2 first sounds in the stretch $3..$4 of $1 (empty if not),
+# at $5 dBFS or louder if given.
+sound_onset() {
+  sound_check track "$1" "tone=$2" |
+    awk -v a="$3" -v b="$4" -v l="${5:--99}" '$3 > a && $2 < b && $4 >= l { print ($2 > a ? $2 : a); exit }'
+}
+
+# --- the client on a virtual display ----------------------------------------
+
+# The stand-in, a display, the client logged in from its login window (Space
+# accepts the stored account); output and log under $OUT. Sets WINDOW and the
+# window's place X, Y. The client runs from a folder of its own ($OUT/app: the
+# executable linked, the tones shared), so tests side by side keep their
+# Info.ini and log apart.
+sound_client_start() {
+  private_client_dir "$OUT/app"
+  start_standin >"$OUT/standin.log" 2>&1 || { echo "the stand-in did not start" >&2; return 1; }
+  start_xvfb 1366x768 || return 1
+  DEMO_AUTOLOGIN=0 prepare_info_ini
+  unset QT_QPA_PLATFORM
+  start_client "$OUT/client.log"
+  local _
+  WINDOW=
+  for _ in $(seq 100); do
+    WINDOW=$(xdotool search --name "^RaveloZent 1.3" 2>/dev/null | head -1)
+    [ -n "$WINDOW" ] && break
+    sleep 0.2
+  done
+  [ -n "$WINDOW" ] || { echo "no client window" >&2; return 1; }
+  sleep 2
+  xdotool key space
+  wait_for_log "登录成功" 30 || { echo "no registration" >&2; return 1; }
+  eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+}
+
+# A click at a place of the main window.
+sound_click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
+
+# Dials a number from the number box with the IP-call button.
+sound_dial() {
+  sound_click 257 20
+  xdotool key ctrl+a
+  xdotool type --delay 20 "$1"
+  sound_click 405 19
+}
+
+# The fill (0 to 100) of the level meters Sound_OUT and Sound_IN, read from a
+# picture of the window ($1 keeps it): the share of a bar's middle row that
+# is painted in the highlight colour.
+sound_meters() {
+  import -window root "$1" 2>/dev/null || return 1
+  local bar y
+  for y in 524 541; do
+    convert "$1" -crop 94x1+$((X + 2))+$((Y + y)) +repage txt:- 2>/dev/null |
+      awk -F'[(),]' 'NR > 1 { n++; if ($5 > $3 + 60) blue++ } END { printf "%d ", n ? 100 * blue / n : -1 }'
+  done
+  echo
+}

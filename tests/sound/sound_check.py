@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Makes test tones and finds tones in recordings (16-bit mono wave files).
+Standard library only.
+
+  sound_check.py tone OUT.wav FREQ[+FREQ...] SECONDS [ON OFF]
+      a tone (several frequencies mixed); with ON OFF, bursts of ON seconds
+      separated by OFF seconds of silence, for SECONDS in all
+  sound_check.py track REC.wav NAME=FREQ[+FREQ...][-FREQ...] ...
+      one line per stretch where each named tone sounds (the frequencies after
+      a "-" must be absent, to tell it from a tone that shares the others):
+      "NAME START END LEVEL_DBFS", times in seconds from the recording's start
+  sound_check.py covers REC.wav FREQ[+FREQ...] START END
+      the share (0 to 1) of that stretch in which the tone sounds
+  sound_check.py active REC.wav START END
+      "FIRST LAST SHARE": the first and last 100 ms with sound (above
+      -45 dBFS) in that stretch, and the share of such windows
+  sound_check.py level REC.wav START END
+      the level of that stretch in dBFS (-99 for digital silence)
+  sound_check.py peak REC.wav START END
+      the strongest frequency of that stretch, in Hz (2 Hz steps)
+"""
+import math
+import os
+import struct
+import sys
+import wave
+
+RATE = 8000
+# Seconds analysed at a time: 0.08 tells tones 40 Hz apart; SOUND_WINDOW=0.03
+# times short tones better when their frequencies lie far apart.
+WINDOW = float(os.environ.get("SOUND_WINDOW", "0.08"))
+STEP = WINDOW / 4  # seconds between the starts of two windows
+FLOOR = 10 ** (-45 / 20)  # a frequency weaker than -45 dBFS counts as absent
+RELATIVE = 0.1  # ... and so does one 20 dB below the strongest tracked one
+MERGE = WINDOW * 1.25  # gaps shorter than this do not split a stretch
+SHORTEST = WINDOW * 0.6  # shorter stretches are the splash of a tone's edge
+
+
+def read(path):
+    with wave.open(path, "rb") as w:
+        rate, ch, width, n = w.getframerate(), w.getnchannels(), w.getsampwidth(), w.getnframes()
+        if width != 2:
+            sys.exit("%s: want 16-bit samples" % path)
+        data = struct.unpack("<%dh" % (n * ch), w.readframes(n))
+    return rate, [v / 32768.0 for v in data[::ch]]
+
+
+def amplitude(block, rate, freq, hann):
+    """Amplitude of one frequency in a block (Goertzel over a Hann window)."""
+    k = 2 * math.cos(2 * math.pi * freq / rate)
+    s1 = s2 = 0.0
+    for x, h in zip(block, hann):
+        s1, s2 = x * h + k * s1 - s2, s1
+    power = max(s1 * s1 + s2 * s2 - k * s1 * s2, 0.0)
+    return 2 * math.sqrt(power) / sum(hann)
+
+
+def db(x):
+    return 20 * math.log10(x) if x > 0 else -99.0
+
+
+def blocks(samples, rate, step=WINDOW):
+    """(time of the window's middle, samples, Hann weights) per window."""
+    size = int(rate * WINDOW)
+    hann = [0.5 - 0.5 * math.cos(2 * math.pi * i / (size - 1)) for i in range(size)]
+    for start in range(0, len(samples) - size + 1, int(rate * step)):
+        yield (start + size / 2) / rate, samples[start:start + size], hann
+
+
+def tone(path, freqs, seconds, on=None, off=None):
+    n = int(RATE * seconds)
+    fade = int(RATE * 0.005)
+    period = int(RATE * (on + off)) if on else n
+    length = int(RATE * on) if on else n
+    out = []
+    for i in range(n):
+        j = i % period
+        if j >= length:
+            out.append(0)
+            continue
+        env = min(1.0, j / fade, (length - 1 - j) / fade)
+        v = sum(math.sin(2 * math.pi * f * i / RATE) for f in freqs) / len(freqs)
+        out.append(int(32767 * 0.5 * env * v))
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(RATE)
+        w.writeframes(struct.pack("<%dh" % n, *out))
+
+
+def spans_of(path, named):
+    """{name: [[start, end, level], ...]} for each named tone."""
+    rate, samples = read(path)
+    spans = {name: [] for name, _ in named}
+    named = [(name, [f for f in fs if f > 0], [-f for f in fs if f < 0]) for name, fs in named]
+    every = sorted({f for _, fs, nots in named for f in fs + nots})
+    for t, block, hann in blocks(samples, rate, STEP):
+        amp = {f: amplitude(block, rate, f, hann) for f in every}
+        floor = max(FLOOR, RELATIVE * max(amp.values()))
+        for name, fs, nots in named:
+            if min(amp[f] for f in fs) < floor or any(amp[f] >= floor for f in nots):
+                continue
+            level = db(math.sqrt(sum(amp[f] ** 2 for f in fs) / 2))
+            runs = spans[name]
+            if runs and t - runs[-1][1] <= MERGE:
+                runs[-1][1] = t
+                runs[-1][2] = max(runs[-1][2], level)
+            else:
+                runs.append([t, t, level])
+    return {name: [r for r in runs if r[1] - r[0] >= SHORTEST] for name, runs in spans.items()}
+
+
+def track(path, named):
+    spans = spans_of(path, named)
+    for name, _ in named:
+        for start, end, level in spans[name]:
+            print("%s %.3f %.3f %.1f" % (name, start, end, level))
+
+
+def covers(path, fs, start, end):
+    covered = 0.0
+    for a, b, _ in spans_of(path, [("tone", fs)])["tone"]:
+        covered += max(0.0, min(b, end) - max(a, start))
+    print("%.2f" % (covered / (end - start) if end > start else 0.0))
+
+
+def stretch(path, start, end):
+    rate, samples = read(path)
+    return rate, samples[int(start * rate):int(end * rate)]
+
+
+def level(path, start, end):
+    _, part = stretch(path, start, end)
+    rms = math.sqrt(sum(x * x for x in part) / len(part)) if part else 0.0
+    print("%.1f" % db(rms))
+
+
+def active(path, start, end):
+    rate, part = stretch(path, start, end)
+    size = rate // 10
+    loud = []
+    for i in range(0, len(part) - size + 1, size):
+        block = part[i:i + size]
+        if math.sqrt(sum(x * x for x in block) / size) > FLOOR:
+            loud.append(start + i / rate)
+    share = len(loud) / max(1, len(part) // size)
+    if loud:
+        print("%.3f %.3f %.2f" % (loud[0], loud[-1] + 0.1, share))
+    else:
+        print("- - 0.00")
+
+
+def peak(path, start, end):
+    rate, part = stretch(path, start, end)
+    windows = list(blocks(part, rate))
+    windows = windows[::max(1, len(windows) // 12)]  # a dozen spread over the stretch
+
+    def strength(f):
+        return sum(amplitude(block, rate, f, hann) for _, block, hann in windows)
+
+    coarse = max(range(100, rate // 2, 20), key=strength)
+    print(max(range(coarse - 20, coarse + 21, 2), key=strength))
+
+
+def freqs(text):
+    """"440+480-620": [440, 480, -620]; a negative one must be absent."""
+    wanted, _, absent = text.partition("-")
+    return [float(f) for f in wanted.split("+")] + [-float(f) for f in absent.split("-") if f]
+
+
+def main(argv):
+    if len(argv) >= 4 and argv[0] == "tone":
+        extra = [float(x) for x in argv[4:6]] if len(argv) >= 6 else [None, None]
+        tone(argv[1], freqs(argv[2]), float(argv[3]), *extra)
+    elif len(argv) >= 3 and argv[0] == "track":
+        track(argv[1], [(a.split("=")[0], freqs(a.split("=")[1])) for a in argv[2:]])
+    elif len(argv) == 5 and argv[0] == "covers":
+        covers(argv[1], freqs(argv[2]), float(argv[3]), float(argv[4]))
+    elif len(argv) == 4 and argv[0] in ("level", "peak", "active"):
+        {"level": level, "peak": peak, "active": active}[argv[0]](argv[1], float(argv[2]), float(argv[3]))
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
