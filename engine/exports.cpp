@@ -44,7 +44,6 @@ std::shared_ptr<Engine> Running() {
     if (g_engine) return g_engine;
     auto engine = std::make_shared<Engine>();
     Engine* e = engine.get();
-    e->phone.SetPoster([e](std::function<void()> task) { e->thread.Post(std::move(task)); });
     const bool ok = e->thread.Start(
         [e] {
             ApplyLogLevel(g_log_level.load());

@@ -20,10 +20,6 @@ namespace {
 constexpr auto kLevelPeriod = std::chrono::milliseconds(250);
 constexpr auto kCloseLimit = std::chrono::seconds(3);
 constexpr auto kSocketCheckPeriod = std::chrono::seconds(1);
-// A burst of messages is read for at most this many passes at a time, and
-// ends after this many passes in a row that bring no message.
-constexpr int kBurstPasses = 64;
-constexpr int kBurstIdlePasses = 2;
 
 std::string Text(const char* s) { return s ? s : ""; }
 
@@ -731,14 +727,6 @@ void Softphone::HandleCallState(LinphoneCall* call, LinphoneCallState state) {
 }
 
 void Softphone::HandleMessage(LinphoneChatMessage* msg) {
-    ++messages_seen_;
-    if (post_ && !burst_queued_) {
-        burst_queued_ = true;
-        post_([this] {
-            burst_queued_ = false;
-            ReadMessageBurst();
-        });
-    }
     const char* type = linphone_chat_message_get_content_type(msg);
     if (type && strncasecmp(type, "text/", 5) != 0) return;
     const char* text = linphone_chat_message_get_utf8_text(msg);
@@ -753,20 +741,6 @@ void Softphone::HandleMessage(LinphoneChatMessage* msg) {
         sender = AddressInFromHeader(linphone_chat_message_get_custom_header(msg, "From"));
     sender = Utf8ToCp936(sender);
     if (SphRecvMessageCallback cb = Callbacks().message.load()) cb(sender.c_str(), Utf8ToCp936(text).c_str());
-}
-
-// The stack takes one datagram from its socket per pass. Messages from several
-// senders at once would each wait for the next periodic pass, the backlog
-// would grow, and the senders' retransmissions would crowd the socket until
-// the server gives up on them. After a message the stack is driven again at
-// once, for as long as passes keep bringing messages.
-void Softphone::ReadMessageBurst() {
-    int idle = 0;
-    for (int pass = 0; pass < kBurstPasses && idle < kBurstIdlePasses && core_; ++pass) {
-        const unsigned before = messages_seen_;
-        linphone_core_iterate(core_);
-        idle = messages_seen_ == before ? idle + 1 : 0;
-    }
 }
 
 void Softphone::ReportRegistration(int status) {

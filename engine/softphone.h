@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,11 +37,6 @@ public:
     Softphone() = default;
     Softphone(const Softphone&) = delete;
     Softphone& operator=(const Softphone&) = delete;
-
-    // How the message path asks for more work on the engine thread soon
-    // after the current pass; set once, before Open.
-    using Poster = std::function<void(std::function<void()>)>;
-    void SetPoster(Poster post) { post_ = std::move(post); }
 
     bool Open();   // creates and starts the core
     void Close();  // ends calls, unregisters (bounded), frees the core
@@ -81,7 +75,6 @@ private:
     void HandleRegistration(LinphoneProxyConfig* cfg, LinphoneRegistrationState state);
     void HandleCallState(LinphoneCall* call, LinphoneCallState state);
     void HandleMessage(LinphoneChatMessage* msg);
-    void ReadMessageBurst();
     void ReportRegistration(int status);
     void ReportCall(int line, const char* state);
     void ReportLevels();
@@ -103,9 +96,6 @@ private:
     std::map<LinphoneCall*, Line> lines_;  // calls are ref'd while listed
     int next_line_ = 1;
     int pending_out_line_ = -1;
-    Poster post_;
-    unsigned messages_seen_ = 0;  // SIP messages the stack has handed over
-    bool burst_queued_ = false;
     bool levels_live_ = false;
     std::chrono::steady_clock::time_point next_levels_{};
     std::vector<int> sip_fds_;
