@@ -10,10 +10,14 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include <vector>
+
+#include "app/browser_engine.h"
 #include "app/main_window.h"
 #include "call/call_control.h"
 #include "platform/display_session.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/startup_timing.h"
 #include "windows/login_window.h"
 #include "windows/message_window.h"
 
@@ -36,9 +40,12 @@ int main(int argc, char* argv[]) {
     std::signal(SIGTERM, OnTerminate);
     std::signal(SIGINT, OnTerminate);
 
-    // The embedded browser shares its GL context with the widgets.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
+    // How the embedded browser draws is settled before the application exists.
+    std::vector<char*> args = browser::PrepareEngine(argc, argv);
+    int count = static_cast<int>(args.size()) - 1;
+    QApplication app(count, args.data());
+    browser::FinishEngineSetup();
+    platform::MarkStartup("application made");
     // The application title. No display name: Qt would append it to every
     // window caption, and the main window's caption is exact.
     QApplication::setApplicationName("RaveloZent");
@@ -55,6 +62,7 @@ int main(int argc, char* argv[]) {
     frmCall = new TfrmCall;
     frmLogin = new TfrmLogin(frmMain);  // belongs to the main window: modal to it alone
     frmMessage = new TfrmMessage;
+    platform::MarkStartup("windows made");
     frmMain->show();  // the main form is shown once the windows exist
 
     // A session that ends (SIGTERM, SIGINT) takes the exit command's steps,

@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include <exception>
 
@@ -32,6 +33,7 @@
 #include "platform/dialogs.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/startup_timing.h"
 #include "platform/qt/window_frame.h"
 
 using text::ZH;
@@ -385,6 +387,8 @@ void TfrmMain::WriteStartupLog() {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
     if (watched == LeftPanel && e->type() == QEvent::Resize) PlaceLeftBottom();
+    if (e->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed())
+        platform::MarkStartup("main window shown");
     if (watched == PhoneNum && (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
         // Entering and leaving are moves inside the window. The box keeps its
         // focus while its list is open; and when the whole window loses the
@@ -410,6 +414,7 @@ void TfrmMain::showEvent(QShowEvent* e) {
     // Before the window is mapped: the window manager reads both then.
     KeepOffTaskbar(this);
     UseCloseOnlyFrame(this);
+    if (QWindow* w = windowHandle()) w->installEventFilter(this);  // sees the window first exposed
     QWidget::showEvent(e);
 }
 

@@ -4,6 +4,7 @@
 // program ends through the exit command of the popup menu.
 #pragma once
 #include <QSize>
+#include <QString>
 #include <QWidget>
 
 #include "app/window_geometry.h"
@@ -175,6 +176,15 @@ private:
     QWidget* leftTop_ = nullptr;   // ImageBusy, ImageFree and Tips stacked at the top
     bool phoneKeptFocus_ = false;  // the number box had the focus when the window lost the desktop's
     QSystemTrayIcon* tray_ = nullptr;
+    // What the tray and the caption were last given.
+    struct TrayShown {
+        bool textsKnown = false;
+        text::Ansi account, version;  // the tip and caption below were built from these
+        QString tip, caption;
+        bool iconKnown = false;
+        bool free = false;  // the idle picture is in the tray
+        QString tipShown;
+    } trayShown_;
     text::Ansi startPage_;
     QSize screenSize_;
     WindowGeometry placed_;

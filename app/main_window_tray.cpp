@@ -52,8 +52,23 @@ text::Ansi CutTrayTip(const text::Ansi& tip) {
 bool TfrmMain::TrayIconPresent() const { return tray_ != nullptr; }
 
 bool TfrmMain::UpdateTrayIcon(TrayMode mode) {
-    const text::Ansi tip = TrayTipText();
-    setWindowTitle(QFromAnsi(MainCaptionText()));
+    // Tip and caption follow Account and ClientVersion: rebuilt when one of
+    // them changed, so the 200 ms display builds nothing on an unchanged tick.
+    if (!trayShown_.textsKnown || trayShown_.account != Account || trayShown_.version != ClientVersion) {
+        trayShown_.account = Account;
+        trayShown_.version = ClientVersion;
+        trayShown_.tip = QFromAnsi(CutTrayTip(TrayTipText()));
+        trayShown_.caption = QFromAnsi(MainCaptionText());
+        trayShown_.textsKnown = true;
+    }
+    if (windowTitle() != trayShown_.caption) setWindowTitle(trayShown_.caption);
+
+    // The tray host repaints whatever it is handed: an icon and tip it already
+    // shows are not handed again (RefreshTrayState forces it).
+    const bool free = Call_Status == 0;
+    if (mode == TrayMode::modify && tray_ && trayShown_.iconKnown && trayShown_.free == free &&
+        trayShown_.tipShown == trayShown_.tip)
+        return true;
 
     // Without a notification area the request simply fails.
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
@@ -64,6 +79,8 @@ bool TfrmMain::UpdateTrayIcon(TrayMode mode) {
         // The tray shows nothing without a picture; the modify that follows
         // the add sets the picture of the current state anyway.
         tray_->setIcon(QIcon(ImageBusy->pixmap().copy(0, 0, 32, 32)));
+        trayShown_.iconKnown = false;
+        trayShown_.tipShown.clear();
         connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
             if (r == QSystemTrayIcon::Trigger) TrayNotify(WM_LBUTTONUP);
             if (r == QSystemTrayIcon::Context) TrayNotify(WM_RBUTTONUP);
@@ -73,9 +90,16 @@ bool TfrmMain::UpdateTrayIcon(TrayMode mode) {
     }
     case TrayMode::modify: {
         if (!tray_) return false;
-        const QLabel* picture = Call_Status == 0 ? ImageFree : ImageBusy;
-        tray_->setIcon(QIcon(picture->pixmap().copy(0, 0, 32, 32)));
-        tray_->setToolTip(QFromAnsi(CutTrayTip(tip)));
+        if (!trayShown_.iconKnown || trayShown_.free != free) {
+            const QLabel* picture = free ? ImageFree : ImageBusy;
+            tray_->setIcon(QIcon(picture->pixmap().copy(0, 0, 32, 32)));
+            trayShown_.free = free;
+            trayShown_.iconKnown = true;
+        }
+        if (trayShown_.tipShown != trayShown_.tip) {
+            tray_->setToolTip(trayShown_.tip);
+            trayShown_.tipShown = trayShown_.tip;
+        }
         return true;
     }
     case TrayMode::del: {
@@ -91,6 +115,8 @@ bool TfrmMain::UpdateTrayIcon(TrayMode mode) {
 }
 
 void TfrmMain::RefreshTrayState() {
+    trayShown_.iconKnown = false;  // hand the icon and tip to the tray again
+    trayShown_.tipShown.clear();
     UpdateTrayIcon(TrayMode::modify);
     setWindowOpacity(250.0 / 255.0);
     update();

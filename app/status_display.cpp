@@ -3,9 +3,12 @@
 #include <QLabel>
 #include <QToolButton>
 
+#include <array>
+
 #include "app/main_window.h"
 #include "core/shared_state.h"
 #include "platform/qt/qt_text.h"
+#include "windows/message_window.h"
 
 StatusRow StatusRowFor(int callStatus) {
     switch (callStatus) {
@@ -26,12 +29,34 @@ void Switch(QWidget* w, bool on) {
     w->setEnabled(on);
     w->setVisible(on);
 }
+
+// The texts of one row as the display shows them, converted once: a tick
+// converts, builds and allocates nothing.
+struct RowTexts {
+    text::Ansi tip;   // StatusTip
+    QString caption;  // Tips: a blank, then StatusTip
+};
+
+// The rows of the codes -1 to 5 and the one of every other code.
+const RowTexts& TextsFor(int callStatus) {
+    static const std::array<RowTexts, 8> rows = [] {
+        std::array<RowTexts, 8> r;
+        for (int i = 0; i < 8; ++i) {
+            r[i].tip = text::ZH(StatusRowFor(i < 7 ? i - 1 : 99).tip);
+            r[i].caption = QFromAnsi(" " + r[i].tip);
+        }
+        return r;
+    }();
+    return rows[callStatus >= -1 && callStatus <= 5 ? callStatus + 1 : 7];
+}
 }  // namespace
 
 void TfrmMain::ShowCall_Status_TimerTimer() {
     const int code = Call_Status;  // read once: an engine event may change it meanwhile
     const StatusRow row = StatusRowFor(code);
-    StatusTip = text::ZH(row.tip);
+    const RowTexts& texts = TextsFor(code);
+    StatusTip = texts.tip;
+    // Widgets ignore a setting they already have, so unchanged rows repaint nothing.
     ImageFree->setVisible(row.idlePicture);
     ImageBusy->setVisible(!row.idlePicture);
     if (code == -1) {
@@ -49,6 +74,7 @@ void TfrmMain::ShowCall_Status_TimerTimer() {
         Switch(spbAnswer, true);
         Switch(spbHanpCall, false);
     }
-    Tips->setText(QFromAnsi(" " + StatusTip));
+    if (Tips->text() != texts.caption) Tips->setText(texts.caption);
     UpdateTrayIcon(TrayMode::modify);
+    AlignReadTimersWithThisTick();  // the chat windows' 20 ms ticks fall on this one's wake-ups
 }

@@ -17,6 +17,7 @@
 #include "app/status_link.h"
 #include "core/shared_state.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/startup_timing.h"
 #include "platform/shell.h"
 
 using text::Ansi;
@@ -59,6 +60,8 @@ void TfrmMain::ConnectWebEvents() {
     // The engine has no status line of its own; a finished page gives the
     // plain message a browser shows then.
     connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (ok && CppWebBrowser->url().path().endsWith("action_client.php"))
+            platform::MarkStartup("service page loaded");
         if (ok) CppWebBrowserStatusTextChange(QString::fromUtf8("完成"));
     });
     // Not opening the requested window is what cancels it. The decision runs

@@ -13,6 +13,7 @@
 #include "core/msg_queue.h"
 #include "core/shared_state.h"
 #include "platform/dialogs.h"
+#include "platform/qt/startup_timing.h"
 #include "platform/sound.h"
 
 using text::ZH;
@@ -164,6 +165,7 @@ void ApplyCallState(int line, const text::Ansi& state) {
 }
 
 void SPH_CALL RegStatsCallback(int status) {
+    if (status == 200) platform::MarkStartup("registered");
     RunOnGuiThread([status] { ApplyRegStatus(status); });
 }
 

@@ -9,6 +9,7 @@
 #include "core/shared_state.h"
 #include "platform/dialogs.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/startup_timing.h"
 #include "platform/sound.h"
 
 using text::ZH;
@@ -57,6 +58,7 @@ void TfrmCall::ShowLogin() {
 }
 
 void TfrmCall::DoLogin() {
+    platform::MarkStartup("login started");
     // Discovery keeps the message loop running while it waits, so a login
     // asked for meanwhile (the line type switched, the login command) would
     // run inside this one: its request would cancel ours and be refused
@@ -86,6 +88,7 @@ void TfrmCall::LoginSequence() {
         return;
     }
     SipServer = DebugSipSrv.empty() ? GetSipServer() : DebugSipSrv;
+    platform::MarkStartup("sip server known");
 
     MainWindowPort* main = mainWindowPort();
     if (main) main->SetStatusPanel(0, ZH("SIP务器：") + SipServer);
@@ -109,6 +112,7 @@ void TfrmCall::LoginSequence() {
                                            ZH("系统提示"));
         return;
     }
+    platform::MarkStartup("registration asked");
     SphSipReg(SipServer.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
 
     const bool playback = FillDevices(SoundOutput, SphSipGetPlayDeviceCount, SphSipGetPlayDeviceName);

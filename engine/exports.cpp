@@ -17,7 +17,13 @@
 namespace zent {
 namespace {
 
-constexpr auto kTickPeriod = std::chrono::milliseconds(20);
+// The stack's timers run every 20 ms while it has a call, a registration or
+// a transaction going (and for two seconds after anything arrives or is
+// asked), once a second when all is quiet (registration refreshes and
+// keep-alives are due in minutes): packets and requests wake the engine at
+// once in either case.
+constexpr EngineThread::Periods kPeriods{std::chrono::milliseconds(20), std::chrono::seconds(1),
+                                         std::chrono::seconds(2)};
 
 struct Engine {
     EngineThread thread;
@@ -37,15 +43,20 @@ std::shared_ptr<Engine> Running() {
     std::lock_guard<std::mutex> lock(g_engine_mu);
     if (g_engine) return g_engine;
     auto engine = std::make_shared<Engine>();
-    Softphone* phone = &engine->phone;
-    EngineThread* thread = &engine->thread;
-    phone->SetPoster([thread](std::function<void()> task) { thread->Post(std::move(task)); });
-    const bool ok = engine->thread.Start(
-        [phone] {
+    Engine* e = engine.get();
+    const bool ok = e->thread.Start(
+        [e] {
             ApplyLogLevel(g_log_level.load());
-            return phone->Open();
+            if (!e->phone.Open()) return false;
+            e->thread.Watch(e->phone.SipSockets());
+            return true;
         },
-        [phone] { phone->Tick(); }, [phone] { phone->Close(); }, kTickPeriod);
+        [e] {
+            const bool busy = e->phone.Tick();
+            if (e->phone.SipSocketsChanged()) e->thread.Watch(e->phone.SipSockets());
+            return busy;
+        },
+        [e] { e->phone.Close(); }, kPeriods);
     if (!ok) return nullptr;
     g_engine = engine;
     return engine;

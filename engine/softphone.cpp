@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "softphone.h"
 
+#include <netinet/in.h>
 #include <strings.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -17,10 +19,7 @@ namespace {
 
 constexpr auto kLevelPeriod = std::chrono::milliseconds(250);
 constexpr auto kCloseLimit = std::chrono::seconds(3);
-// A burst of messages is read for at most this many passes at a time, and
-// ends after this many passes in a row that bring no message.
-constexpr int kBurstPasses = 64;
-constexpr int kBurstIdlePasses = 2;
+constexpr auto kSocketCheckPeriod = std::chrono::seconds(1);
 
 std::string Text(const char* s) { return s ? s : ""; }
 
@@ -127,6 +126,38 @@ bool PeerHasTelephoneEvents(LinphoneCall* call) {
     if (!fmtp) return false;
     const char* space = std::strchr(fmtp, ' ');
     return space && (std::strncmp(space + 1, "0-15", 4) == 0 || std::strncmp(space + 1, "0-16", 4) == 0);
+}
+
+// The local port of a UDP socket; 0 for anything else.
+int BoundUdpPort(int fd) {
+    int type = 0;
+    socklen_t len = sizeof type;
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &len) != 0 || type != SOCK_DGRAM) return 0;
+    sockaddr_storage sa{};
+    len = sizeof sa;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
+    if (sa.ss_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in*>(&sa)->sin_port);
+    if (sa.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6*>(&sa)->sin6_port);
+    return 0;
+}
+
+// The stack does not hand out its sockets; the process's UDP sockets on the
+// port it reports are they. Empty where the descriptors cannot be listed.
+std::vector<int> UdpSocketsOnPort(int port) {
+    std::vector<int> fds;
+#ifdef __linux__
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        const std::string name = entry.path().filename().string();
+        char* end = nullptr;
+        const long fd = std::strtol(name.c_str(), &end, 10);
+        if (name.empty() || *end != '\0' || fd < 0) continue;
+        if (BoundUdpPort(static_cast<int>(fd)) == port) fds.push_back(static_cast<int>(fd));
+    }
+#else
+    (void)port;
+#endif
+    return fds;
 }
 
 // The address in a From header's value as it came: between "<" and ">", or
@@ -237,13 +268,15 @@ bool Softphone::Open() {
     }
     linphone_core_add_callbacks(core_, cbs_);
 
+    // No database files: the store that chat rooms need lives in memory, and
+    // call logs, ZRTP secrets and friends are not kept (the client keeps no
+    // history from the engine). The files cost every start their creation
+    // and syncs, and every call a look into the ZRTP cache.
     LinphoneConfig* cfg = linphone_core_get_config(core_);
-    // The stack's history (messages, call logs) is of no use to the client,
-    // which keeps its own, and the folder goes at close anyway. Kept in
-    // memory: on disk every received message cost a synchronous write.
     linphone_config_set_string(cfg, "storage", "uri", ":memory:");
-    linphone_config_set_string(cfg, "misc", "friends_db_uri", (data_dir_ + "/friends.db").c_str());
-    linphone_config_set_string(cfg, "misc", "zrtp_secrets_file", (data_dir_ + "/zidcache").c_str());
+    linphone_config_set_string(cfg, "storage", "call_logs_db_uri", "null");
+    linphone_config_set_string(cfg, "storage", "zrtp_secrets_db_uri", "null");
+    linphone_config_set_string(cfg, "misc", "friends_db_uri", "null");
     // The client plays its own tones. The stack's tones of an ending call
     // (busy, error) doubled its hang-up tone, and one started while the core
     // shut down with a call up crashed the program in the sound card's ring.
@@ -287,7 +320,29 @@ bool Softphone::Open() {
     }
     // The core sends nothing until it believes the network is up.
     linphone_core_set_network_reachable(core_, TRUE);
+    CheckSipSockets();
     return true;
+}
+
+void Softphone::CheckSipSockets() {
+    next_socket_check_ = std::chrono::steady_clock::now() + kSocketCheckPeriod;
+    LinphoneTransports* used = linphone_core_get_transports_used(core_);
+    const int port = used ? linphone_transports_get_udp_port(used) : 0;
+    if (used) linphone_transports_unref(used);
+    bool same = port == sip_port_ && !sip_fds_.empty();
+    for (int fd : sip_fds_) same = same && BoundUdpPort(fd) == port;
+    if (same) return;
+    sip_port_ = port;
+    std::vector<int> fds = port > 0 ? UdpSocketsOnPort(port) : std::vector<int>();
+    if (fds == sip_fds_) return;
+    sip_fds_ = std::move(fds);
+    sip_fds_changed_ = true;
+}
+
+bool Softphone::SipSocketsChanged() {
+    const bool changed = sip_fds_changed_;
+    sip_fds_changed_ = false;
+    return changed;
 }
 
 bool Softphone::NoLines() { return lines_.empty(); }
@@ -328,12 +383,15 @@ void Softphone::Close() {
     core_ = nullptr;
     linphone_core_cbs_unref(cbs_);
     cbs_ = nullptr;
+    sip_fds_.clear();
+    sip_port_ = 0;
+    sip_fds_changed_ = true;
     std::error_code ec;
     std::filesystem::remove_all(data_dir_, ec);
 }
 
-void Softphone::Tick() {
-    if (!core_) return;
+bool Softphone::Tick() {
+    if (!core_) return false;
     linphone_core_iterate(core_);
     if (account_refused_ && account_ && !account_stopped_) {
         account_stopped_ = true;  // its further state changes are not attempts
@@ -346,6 +404,11 @@ void Softphone::Tick() {
         next_levels_ = now + kLevelPeriod;
         ReportLevels();
     }
+    if (now >= next_socket_check_) CheckSipSockets();
+    // A call and a registration on its way keep the stack's timers running
+    // at full pace (retransmissions, media, levels).
+    return !lines_.empty() ||
+           (account_ && !account_stopped_ && linphone_proxy_config_get_state(account_) == LinphoneRegistrationProgress);
 }
 
 void Softphone::ReportLevels() {
@@ -668,14 +731,6 @@ void Softphone::HandleCallState(LinphoneCall* call, LinphoneCallState state) {
 }
 
 void Softphone::HandleMessage(LinphoneChatMessage* msg) {
-    ++messages_seen_;
-    if (post_ && !burst_queued_) {
-        burst_queued_ = true;
-        post_([this] {
-            burst_queued_ = false;
-            ReadMessageBurst();
-        });
-    }
     const char* type = linphone_chat_message_get_content_type(msg);
     if (type && strncasecmp(type, "text/", 5) != 0) return;
     const char* text = linphone_chat_message_get_utf8_text(msg);
@@ -690,20 +745,6 @@ void Softphone::HandleMessage(LinphoneChatMessage* msg) {
         sender = AddressInFromHeader(linphone_chat_message_get_custom_header(msg, "From"));
     sender = Utf8ToCp936(sender);
     if (SphRecvMessageCallback cb = Callbacks().message.load()) cb(sender.c_str(), Utf8ToCp936(text).c_str());
-}
-
-// The stack takes one datagram from its socket per pass. Messages from several
-// senders at once would each wait for the next periodic pass, the backlog
-// would grow, and the senders' retransmissions would crowd the socket until
-// the server gives up on them. After a message the stack is driven again at
-// once, for as long as passes keep bringing messages.
-void Softphone::ReadMessageBurst() {
-    int idle = 0;
-    for (int pass = 0; pass < kBurstPasses && idle < kBurstIdlePasses && core_; ++pass) {
-        const unsigned before = messages_seen_;
-        linphone_core_iterate(core_);
-        idle = messages_seen_ == before ? idle + 1 : 0;
-    }
 }
 
 void Softphone::ReportRegistration(int status) {

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -39,14 +38,14 @@ public:
     Softphone(const Softphone&) = delete;
     Softphone& operator=(const Softphone&) = delete;
 
-    // How the message path asks for more work on the engine thread soon
-    // after the current pass; set once, before Open.
-    using Poster = std::function<void(std::function<void()>)>;
-    void SetPoster(Poster post) { post_ = std::move(post); }
-
     bool Open();   // creates and starts the core
     void Close();  // ends calls, unregisters (bounded), frees the core
-    void Tick();   // drives the core; reports levels
+    bool Tick();   // drives the core, reports levels; true while work is in flight
+
+    // The sockets the stack receives SIP on; SipSocketsChanged tells (once)
+    // that they are other ones than last asked for.
+    const std::vector<int>& SipSockets() const { return sip_fds_; }
+    bool SipSocketsChanged();
 
     void SetCodecs(const std::vector<std::string>& codecs);
     void Register(const std::string& server, const std::string& user, const std::string& password,
@@ -76,7 +75,6 @@ private:
     void HandleRegistration(LinphoneProxyConfig* cfg, LinphoneRegistrationState state);
     void HandleCallState(LinphoneCall* call, LinphoneCallState state);
     void HandleMessage(LinphoneChatMessage* msg);
-    void ReadMessageBurst();
     void ReportRegistration(int status);
     void ReportCall(int line, const char* state);
     void ReportLevels();
@@ -85,6 +83,7 @@ private:
     void IterateFor(std::chrono::milliseconds limit, bool (Softphone::*done)());
     bool NoLines();
     bool NotRegistered();
+    void CheckSipSockets();
 
     LinphoneCore* core_ = nullptr;
     LinphoneCoreCbs* cbs_ = nullptr;
@@ -97,11 +96,12 @@ private:
     std::map<LinphoneCall*, Line> lines_;  // calls are ref'd while listed
     int next_line_ = 1;
     int pending_out_line_ = -1;
-    Poster post_;
-    unsigned messages_seen_ = 0;  // SIP messages the stack has handed over
-    bool burst_queued_ = false;
     bool levels_live_ = false;
     std::chrono::steady_clock::time_point next_levels_{};
+    std::vector<int> sip_fds_;
+    int sip_port_ = 0;
+    bool sip_fds_changed_ = false;
+    std::chrono::steady_clock::time_point next_socket_check_{};
 };
 
 }  // namespace zent

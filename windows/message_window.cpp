@@ -17,6 +17,7 @@
 #include "core/msg_queue.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/startup_timing.h"
 #include "platform/qt/window_frame.h"
 #include "windows/message_windows.h"
 
@@ -25,6 +26,8 @@ using text::ZH;
 TfrmMessage* frmMessage = nullptr;
 
 namespace {
+
+bool g_readTimersToAlign = false;  // a window was made since the last alignment
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -168,6 +171,21 @@ void TfrmMessage::FormCreate() {
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     SendMsg->setFocus();
     ReadMsgTimer->start();
+    StartReadTimersInStep();
+    g_readTimersToAlign = true;
+}
+
+void StartReadTimersInStep() {
+    // Restarted in one go, the timers fall due in the same turn of the event
+    // loop: any number of windows wake the program 50 times a second, not 50
+    // times each. Each tick comes at most one period late, once.
+    for (TfrmMessage* w : MessageWindows()) w->ReadMsgTimer->start();
+}
+
+void AlignReadTimersWithThisTick() {
+    if (!g_readTimersToAlign) return;
+    g_readTimersToAlign = false;
+    StartReadTimersInStep();
 }
 
 void TfrmMessage::AppendHistory(const text::Ansi& line) {
@@ -234,6 +252,7 @@ void TfrmMessage::ReadMsgTimerTimer() {
     } else {
         return;
     }
+    platform::MarkMessageShown();
     // The next message may belong to a window not made or not shown yet.
     ShowWindowForFrontMessage();
 }

@@ -63,3 +63,11 @@ private:
 };
 
 extern TfrmMessage* frmMessage;
+
+// Restarts every message window's ReadMsgTimer now, all in one go, so that
+// they tick together.
+void StartReadTimersInStep();
+// Called from another timer's tick: when a window was made since the last
+// call, restarts the timers in step with that tick, so that theirs and it
+// share the program's wake-ups.
+void AlignReadTimersWithThisTick();

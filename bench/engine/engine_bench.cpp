@@ -2,9 +2,16 @@
 // Benchmark (not a test): registration time (SphSipReg to the 200 callback)
 // and call set-up time (SphSiMakeCall to "callanswer") of zent_softphone
 // against an auto-answering sipp peer on loopback, side by side with linphonec
-// doing the same against the same peer. Prints medians of N runs and ratios.
+// doing the same against the same peer. Both are timed at their stack's
+// callback: ours directly, linphonec's through a preloaded probe that notes
+// when its registration is done and its call connected. Prints medians of N
+// runs, the ratios and the machine's load.
 //
-//   engine_bench [runs] [sipp_port]      (defaults: 10, 15400)
+//   engine_bench [runs] [sipp_port]      (defaults: 20, 15400)
+//   engine_bench soak [calls] [sipp_port] (defaults: 200, 15400)
+// soak: memory over use, the engine alone: calls in a row (call, answered,
+// 1 s of talk, hang up) through one registration; resident memory after the
+// first call and after every 20th.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -36,10 +43,12 @@ std::condition_variable g_cv;
 int g_reg = 0;
 int g_line = -1;
 std::string g_state;
+Clock::time_point g_at;  // when the last callback came
 
 void OnReg(int status) {
     std::lock_guard<std::mutex> lock(g_mu);
     g_reg = status;
+    g_at = Clock::now();
     g_cv.notify_all();
 }
 
@@ -47,6 +56,7 @@ void OnCall(int line, const char* state) {
     std::lock_guard<std::mutex> lock(g_mu);
     g_line = line;
     g_state = state;
+    g_at = Clock::now();
     g_cv.notify_all();
 }
 
@@ -57,6 +67,17 @@ bool WaitUntil(Pred pred, std::chrono::milliseconds limit) {
 }
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double EpochMs() {
+    return std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+std::string LoadAverage() {
+    std::ifstream f("/proc/loadavg");
+    std::string a, b, c;
+    f >> a >> b >> c;
+    return a + " " + b + " " + c;
+}
 
 double Median(std::vector<double> v) {
     if (v.empty()) return 0;
@@ -112,11 +133,11 @@ Times RunEngine(int runs, const std::string& server) {
             SphSipDestory();
             continue;
         }
-        t.reg.push_back(Ms(Clock::now() - t0));
+        t.reg.push_back(Ms(g_at - t0));
         t0 = Clock::now();
         int line = SphSiMakeCall("123");
         if (line >= 0 && WaitUntil([&] { return g_line == line && g_state == "callanswer"; }, 10s))
-            t.call.push_back(Ms(Clock::now() - t0));
+            t.call.push_back(Ms(g_at - t0));
         else
             std::fprintf(stderr, "engine: call not answered (%s)\n", g_state.c_str());
         SphSipHanpCall(line);
@@ -129,12 +150,13 @@ Times RunEngine(int runs, const std::string& server) {
 // linphonec reads commands from a terminal; it runs here on a pseudo-terminal.
 class Linphonec {
 public:
-    bool Start(const std::string& dir, const std::string& shim) {
+    bool Start(const std::string& dir, const std::string& preload) {
         pid_ = forkpty(&fd_, nullptr, nullptr, nullptr);
         if (pid_ < 0) return false;
         if (pid_ == 0) {
             setenv("HOME", dir.c_str(), 1);
-            if (!shim.empty()) setenv("LD_PRELOAD", shim.c_str(), 1);
+            setenv("LD_PRELOAD", preload.c_str(), 1);
+            setenv("LINPHONEC_TIMING_FILE", (dir + "/timing").c_str(), 1);
             std::string rc = dir + "/rc";
             execlp("linphonec", "linphonec", "-S", "-c", rc.c_str(), static_cast<char*>(nullptr));
             _exit(127);
@@ -178,12 +200,25 @@ private:
     size_t seen_ = 0;
 };
 
-Times RunLinphonec(int runs, int sipp_port, const std::string& shim) {
+// The time (ms since the epoch) the probe noted for `what`, once it is there.
+double WaitForNote(const std::string& file, const std::string& what, std::chrono::milliseconds limit) {
+    for (auto end = Clock::now() + limit; Clock::now() < end; std::this_thread::sleep_for(2ms)) {
+        std::ifstream f(file);
+        std::string word;
+        double at = 0;
+        while (f >> word >> at)
+            if (word == what) return at;
+    }
+    return 0;
+}
+
+Times RunLinphonec(int runs, int sipp_port, const std::string& preload) {
     Times t;
     for (int i = 0; i < runs; ++i) {
         char tmpl[] = "/tmp/linphonec_bench.XXXXXX";
         if (!mkdtemp(tmpl)) break;
         std::string dir = tmpl;
+        const std::string notes = dir + "/timing";
         std::filesystem::create_directories(dir + "/.local/share/linphone");
         {
             std::ofstream rc(dir + "/rc");
@@ -194,27 +229,23 @@ Times RunLinphonec(int runs, int sipp_port, const std::string& shim) {
         }
         {
             Linphonec lc;
-            if (!lc.Start(dir, shim)) {
+            if (!lc.Start(dir, preload)) {
                 std::fprintf(stderr, "linphonec: no prompt\n");
             } else {
                 lc.Send("soundcard use files");
                 lc.WaitFor("linphonec>", 5s);
                 const std::string host = "127.0.0.1:" + std::to_string(sipp_port);
-                auto t0 = Clock::now();
+                double t0 = EpochMs();
                 lc.Send("register sip:8613800138000@127.0.0.1 sip:" + host + " s3cret!");
-                // linphonec prints nothing when the registration succeeds: ask it,
-                // which makes its figure up to one polling round too long.
-                bool registered = false;
-                for (auto end = Clock::now() + 40s; !registered && Clock::now() < end;) {
-                    lc.Send("status register");
-                    registered = lc.WaitFor("registered,", 10ms);
-                }
-                if (registered) {
-                    t.reg.push_back(Ms(Clock::now() - t0));
-                    t0 = Clock::now();
+                const double registered = WaitForNote(notes, "registered", 40s);
+                if (registered > 0) {
+                    t.reg.push_back(registered - t0);
+                    lc.WaitFor("linphonec>", 1s);
+                    t0 = EpochMs();
                     lc.Send("call sip:123@" + host);
-                    if (lc.WaitFor("connected", 10s))
-                        t.call.push_back(Ms(Clock::now() - t0));
+                    const double connected = WaitForNote(notes, "connected", 10s);
+                    if (connected > 0)
+                        t.call.push_back(connected - t0);
                     else
                         std::fprintf(stderr, "linphonec: call not answered\n");
                     lc.Send("terminate");
@@ -230,6 +261,58 @@ Times RunLinphonec(int runs, int sipp_port, const std::string& shim) {
     return t;
 }
 
+double RssMb() {
+    std::ifstream f("/proc/self/status");
+    std::string key;
+    long kb = 0;
+    while (f >> key) {
+        if (key == "VmRSS:") {
+            f >> kb;
+            break;
+        }
+        std::getline(f, key);
+    }
+    return kb / 1024.0;
+}
+
+int Soak(int calls, const std::string& server) {
+    SphSipSetRegStatsCalllBack(OnReg);
+    SphSipSetCallStatsCalllBack(OnCall);
+    SphSipInfo(-1);
+    SphSetAudioCode("ILBC/8000", "SPEEX/8000", "G729/8000", "GSM/8000", "PCMA/8000", "G722/8000");
+    SphSipReg(server.c_str(), "8613800138000", "s3cret!", "8613800138000");
+    if (!WaitUntil([] { return g_reg != 0; }, 40s) || g_reg != 200) {
+        std::fprintf(stderr, "soak: registration gave %d\n", g_reg);
+        return 1;
+    }
+    std::vector<std::pair<int, double>> curve;
+    int failed = 0;
+    for (int i = 1; i <= calls; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(g_mu);
+            g_state.clear();
+            g_line = -1;
+        }
+        const int line = SphSiMakeCall("123");
+        if (line < 0 || !WaitUntil([&] { return g_line == line && g_state == "callanswer"; }, 10s)) {
+            ++failed;
+        } else {
+            std::this_thread::sleep_for(1s);
+        }
+        SphSipHanpCall(line);
+        WaitUntil([] { return g_state == "callend"; }, 5s);
+        if (i == 1 || i % 20 == 0 || i == calls) curve.emplace_back(i, RssMb());
+    }
+    SphSipDestory();
+    std::printf("%d calls (call, answered, 1 s, hang up) against sipp on %s, %d not answered; load average %s\n", calls,
+                server.c_str(), failed, LoadAverage().c_str());
+    std::printf("resident memory after call n (MB):");
+    for (const auto& [n, mb] : curve) std::printf(" %d:%.1f", n, mb);
+    const double growth = curve.back().second - curve.front().second;
+    std::printf("\nafter the last minus after the first: %.1f MB (goal: at most 10 MB)\n", growth);
+    return failed == 0 && growth <= 10.0 ? 0 : 1;
+}
+
 void Row(const char* what, const std::vector<double>& engine, const std::vector<double>& lc) {
     double e = Median(engine), l = Median(lc);
     std::printf("%-28s %10.1f ms (%zu) %10.1f ms (%zu)", what, e, engine.size(), l, lc.size());
@@ -242,10 +325,12 @@ void Row(const char* what, const std::vector<double>& engine, const std::vector<
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    const bool soak = argc > 1 && std::string(argv[1]) == "soak";
+    if (soak) --argc, ++argv;
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : soak ? 200 : 20;
     const int port = argc > 2 ? std::atoi(argv[2]) : 15400;
     if (port < 1024 || port > 60000) {
-        std::fprintf(stderr, "usage: engine_bench [runs] [sipp_port 1024-60000]\n");
+        std::fprintf(stderr, "usage: engine_bench [soak] [runs] [sipp_port 1024-60000]\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
@@ -254,12 +339,19 @@ int main(int argc, char** argv) {
     pid_t sipp = Spawn({"sipp", "-sf", BENCH_SCENARIO, "-i", "127.0.0.1", "-p", std::to_string(port), "-mp",
                         std::to_string(port + 4000), "-nostdin"});
     std::this_thread::sleep_for(500ms);
+    if (soak) {
+        const int rc = Soak(runs, server);
+        Kill(sipp);
+        return rc;
+    }
 
+    const std::string load_before = LoadAverage();
     Times engine = RunEngine(runs, server);
-    Times lc = RunLinphonec(runs, port, LINPHONEC_SHIM);
+    Times lc = RunLinphonec(runs, port, std::string(LINPHONEC_SHIM) + " " + LINPHONEC_TIMING);
     Kill(sipp);
 
-    std::printf("%d runs against sipp on %s, medians (successful runs)\n", runs, server.c_str());
+    std::printf("%d runs against sipp on %s, medians (successful runs); load average %s before, %s after\n", runs,
+                server.c_str(), load_before.c_str(), LoadAverage().c_str());
     std::printf("%-28s %16s %16s\n", "", "zent_softphone", "linphonec");
     Row("register -> 200", engine.reg, lc.reg);
     Row("call -> answered", engine.call, lc.call);

@@ -14,6 +14,10 @@ check "the login window comes up" poll 60 ui_has dialog 用户登录
 # Space in the (focused) login window accepts the stored account.
 xdotool key space
 check "registration reaches idle" poll 20 logged "登录成功"
+# Without a GPU the client draws in software: no GL rasterizer in the process.
+if ! compgen -G "/dev/dri/renderD*" >/dev/null; then
+  check "no OpenGL without a GPU" bash -c "! grep -q libLLVM /proc/$CLIENT_PID/maps"
+fi
 
 click_ui "combo box" "*"
 xdotool key ctrl+a

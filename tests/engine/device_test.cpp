@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sound device listing of the real engine (any machine, with or without cards).
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,6 +57,33 @@ TEST_F(DeviceTest, OffersTheSoundServersDevicesInItsOrder) {
             got.push_back(playback ? SphSipGetPlayDeviceName(i) : SphSipGetRecvDeviceName(i));
         EXPECT_EQ(got, want) << (playback ? "playback" : "capture");
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The engine keeps its stack's settings in a folder of its own and writes
+// no database there: every database cost the start its file and syncs, and a
+// message store on disk grew all day.
+TEST_F(DeviceTest, TheEngineWritesNoDatabaseFiles) {
+    char dir[] = "/tmp/engine_files.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    setenv("TMPDIR", dir, 1);
+    UseSlot(62);
+    SphSipGetPlayDeviceCount();  // the engine is up
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) files.push_back(e.path().filename());
+    if (old)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    SphSipDestory();
+    std::filesystem::remove_all(dir);
+    EXPECT_FALSE(files.empty()) << "the engine's folder is where the test looks";
+    for (const std::string& f : files) EXPECT_EQ(f.find(".db"), std::string::npos) << f;
 }
 
 }  // namespace

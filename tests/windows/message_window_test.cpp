@@ -98,6 +98,20 @@ protected:
 
 }  // namespace
 
+// Every window's timer ticks every 20 ms; made at different moments, the
+// windows' timers still fall due together, so they wake the program once.
+TEST_F(MessageWindowTest, WindowsMadeLaterTickInStepWithTheOthers) {
+    QTest::qWait(9);
+    TfrmMessage later(call.get());
+    QTest::qWait(13);
+    TfrmMessage last(call.get());
+    for (const TfrmMessage* w : {start.get(), &later, &last}) {
+        EXPECT_TRUE(w->ReadMsgTimer->isActive());
+        EXPECT_EQ(w->ReadMsgTimer->interval(), 20);
+        EXPECT_NEAR(w->ReadMsgTimer->remainingTime(), last.ReadMsgTimer->remainingTime(), 2);
+    }
+}
+
 TEST_F(MessageWindowTest, StartUpWindowAsBuilt) {
     TfrmMessage& w = *start;
     EXPECT_EQ(w.windowTitle(), Q("短信"));
