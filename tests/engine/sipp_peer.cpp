@@ -75,7 +75,9 @@ bool SippPeer::Start() {
     for (const std::string& e : extra_) args.push_back(e);
     if (!remote_.empty()) args.push_back(remote_);
 
-    const bool was_taken = PortTaken(port_);
+    // A port still held by another program: a sipp started now could bind
+    // it a moment later, unseen, and answer in place of the one asked for.
+    if (PortTaken(port_)) return false;
     pid_ = fork();
     if (pid_ < 0) return false;
     if (pid_ == 0) {
@@ -90,7 +92,6 @@ bool SippPeer::Start() {
         execvp("sipp", argv.data());
         _exit(127);
     }
-    if (was_taken) return false;
     // A calling peer starts sending at once; an answering one must listen first.
     for (int i = 0; i < 250; ++i) {
         if (PortTaken(port_)) return true;
