@@ -3,9 +3,10 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
-#include <QTimer>
+#include <QSocketNotifier>
 
-#include <atomic>
+#include <fcntl.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <unistd.h>
@@ -22,8 +23,13 @@
 #include "windows/message_window.h"
 
 namespace {
-std::atomic<bool> g_terminate{false};
-void OnTerminate(int) { g_terminate = true; }
+// The handler only writes a byte to this pipe (all it may safely do); the
+// loop wakes on it. No timer polls for a signal while the program is idle.
+int g_signalPipe[2] = {-1, -1};
+void OnTerminate(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(g_signalPipe[1], &byte, 1);
+}
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -37,8 +43,10 @@ int main(int argc, char* argv[]) {
 
     // From the start, so that a session ending during start-up still ends
     // through the exit steps once the loop runs.
-    std::signal(SIGTERM, OnTerminate);
-    std::signal(SIGINT, OnTerminate);
+    if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        std::signal(SIGTERM, OnTerminate);
+        std::signal(SIGINT, OnTerminate);
+    }
 
     // How the embedded browser draws is settled before the application exists.
     std::vector<char*> args = browser::PrepareEngine(argc, argv);
@@ -67,12 +75,14 @@ int main(int argc, char* argv[]) {
 
     // A session that ends (SIGTERM, SIGINT) takes the exit command's steps,
     // without its question: the lines still in memory reach the log and the
-    // engine unregisters. The handler only sets a flag; the loop acts on it.
-    QTimer signalWatch;
-    QObject::connect(&signalWatch, &QTimer::timeout, [] {
-        if (g_terminate.exchange(false) && frmMain) frmMain->EndSession();
+    // engine unregisters.
+    QSocketNotifier signalWatch(g_signalPipe[0], QSocketNotifier::Read);
+    signalWatch.setEnabled(g_signalPipe[0] >= 0);
+    QObject::connect(&signalWatch, &QSocketNotifier::activated, [] {
+        char bytes[16];
+        while (read(g_signalPipe[0], bytes, sizeof bytes) > 0) {}
+        if (frmMain) frmMain->EndSession();
     });
-    signalWatch.start(100);
 
     int rc = app.exec();
     delete frmMessage;
