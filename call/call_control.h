@@ -64,6 +64,9 @@ private:
     bool engineDestroyed_ = false;
     bool loginRunning_ = false;
     bool loginWaiting_ = false;
+    // Without both kinds of device the engine calls in silence; the log says
+    // so once for the program's call control, not at every login.
+    bool silenceLogged_ = false;
 };
 
 extern TfrmCall* frmCall;

@@ -32,10 +32,6 @@ bool FillDevices(QComboBox* list, Count count, Name name) {
     return true;
 }
 
-// Without both kinds of device the engine calls in silence; the log says so
-// once a run, not at every login.
-bool g_silenceLogged = false;
-
 }  // namespace
 
 void TfrmCall::StartLogin() {
@@ -117,8 +113,8 @@ void TfrmCall::LoginSequence() {
 
     const bool playback = FillDevices(SoundOutput, SphSipGetPlayDeviceCount, SphSipGetPlayDeviceName);
     const bool capture = FillDevices(SoundInPut, SphSipGetRecvDeviceCount, SphSipGetRecvDeviceName);
-    if (!(playback && capture) && !g_silenceLogged) {
-        g_silenceLogged = true;
+    if (!(playback && capture) && !silenceLogged_) {
+        silenceLogged_ = true;
         WriteLog(ZH("没有找到放音和录音设备，通话将没有声音"));
     }
 
