@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tray icon, the window caption, hiding and showing, and the exit command.
 #include <QApplication>
+#include <QThread>
 #include <QCursor>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -166,5 +167,8 @@ void TfrmMain::EndSession() {
     } catch (...) {
         platform::dialogs().ShowMessage(ZH("退出异常，详细信息是"));
     }
-    QApplication::quit();
+    // exit, not quit: a quit asks every window to close first and is called
+    // off when one stays (it left the program running now and then with a
+    // message window open); the exit steps are done, the loop just ends.
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
