@@ -10,8 +10,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "app/main_window.h"
@@ -58,8 +60,19 @@ void StartClientPlatform(fakes::Desktop& desk) {
 
 void StressTest::StartStandin(const std::string& env) {
     runDir_ = "/tmp/ravelo-stress-" + std::to_string(::getpid());
-    ASSERT_EQ(Shell(env + " RUNDIR=" + runDir_ + " bash " + kTools + "/standin.sh start >/dev/null 2>&1"), 0)
-        << "the stand-in service did not start (ports 8080, 5060, 5070 busy?)";
+    const std::string standin = env + " RUNDIR=" + runDir_ + " bash " + kTools + "/standin.sh ";
+    const std::string said = runDir_ + ".start.log";
+    // Once more after a failed start (seen once at the end of a full run);
+    // what the stand-in said is kept for the failure message.
+    int rc = Shell(standin + "start >" + said + " 2>&1");
+    if (rc != 0) {
+        Shell(standin + "stop >/dev/null 2>&1");
+        rc = Shell(standin + "start >>" + said + " 2>&1");
+    }
+    std::ifstream in(said);
+    const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(said.c_str());
+    ASSERT_EQ(rc, 0) << "the stand-in service did not start:\n" << output;
     standinUp_ = true;
 }
 
