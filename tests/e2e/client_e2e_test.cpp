@@ -24,6 +24,7 @@
 #include "core/shared_state.h"
 #include "platform/executable.h"
 #include "platform/qt/qt_text.h"
+#include "tests/e2e/client_forms.h"
 #include "tests/e2e/pump_until.h"
 #include "tests/support/platform_fakes.h"
 #include "windows/login_window.h"
@@ -64,23 +65,10 @@ protected:
         ASSERT_TRUE(startError_.empty()) << startError_;
         desk_.WriteFile("Info.ini", "[LoadInfo]\r\nAutoRun=1\r\naccount=" + EncryptText("13800138000") + "\r\npwd=" +
                                         EncryptText("123456") + "\r\nsADSL_Type=gmcc\r\nAutoLogin=1\r\nNewUser=0\r\n");
-        frmMain = new TfrmMain;
-        frmCall = new TfrmCall;
-        frmLogin = new TfrmLogin;
-        frmMessage = new TfrmMessage;
+        OpenClientForms();
     }
     void TearDown() override {
-        if (!frmMain) return;
-        desk_.dialogs.answers = {true};
-        frmMain->ShutdownClick();  // engine down, log flushed, tray removed
-        delete frmMessage;
-        delete frmLogin;
-        delete frmCall;
-        delete frmMain;
-        frmMessage = nullptr;
-        frmLogin = nullptr;
-        frmCall = nullptr;
-        frmMain = nullptr;
+        if (frmMain) CloseClientForms(desk_);
     }
 
     fakes::Desktop desk_;

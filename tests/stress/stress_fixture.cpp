@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "app/main_window.h"
+#include "tests/e2e/client_forms.h"
 #include "call/call_control.h"
 #include "core/daily_log.h"
 #include "core/password_cipher.h"
@@ -86,26 +87,14 @@ void StressTest::StartClient(const text::Ansi& debugSipSrv) {
         desk_.dialogs.answers = {true};
     }
     desk_.WriteFile("Info.ini", ini);
-    frmMain = new TfrmMain;
-    frmCall = new TfrmCall;
-    frmLogin = new TfrmLogin;
-    frmMessage = new TfrmMessage;
+    OpenClientForms();
     clientUp_ = true;
 }
 
 void StressTest::StopClient() {
     if (!clientUp_) return;
     clientUp_ = false;
-    desk_.dialogs.answers = {true};
-    frmMain->ShutdownClick();  // engine down, log flushed, tray removed
-    delete frmMessage;
-    delete frmLogin;
-    delete frmCall;
-    delete frmMain;
-    frmMessage = nullptr;
-    frmLogin = nullptr;
-    frmCall = nullptr;
-    frmMain = nullptr;
+    CloseClientForms(desk_);
 }
 
 void StressTest::TearDown() {
