@@ -6,10 +6,12 @@
 # the clicks `paplay` plays the same key's tone file into the same speaker
 # (the anchor: a program that opens a stream just for the file). For each, the delay from the click
 # (or paplay's start) to the tone's onset in the speaker's recording; the
-# medians, their ratio and their difference. Both delays carry the same
-# error of the recording's clock (tens of ms), which the difference cancels.
-# A benchmark, not a test.
-#   bench/sound/key_tone.sh [BUILD_DIR=build] [PRESSES=20]
+# medians, their ratio and their difference; the first press of each key (the
+# first of the session) and the 95th percentiles beside them. Both delays carry
+# the same error of the recording's clock (tens of ms), which the difference
+# cancels. With LOAD=N, N busy loops run beside it all along (a loaded
+# machine). A benchmark, not a test.
+#   [LOAD=2] bench/sound/key_tone.sh [BUILD_DIR=build] [PRESSES=20]
 # Run it in a network namespace of its own: it starts the stand-in on its
 # fixed ports, e.g. tests/isolated.sh bash bench/sound/key_tone.sh build
 set -uo pipefail
@@ -19,7 +21,12 @@ PRESSES=${2:-20}
 export RUNDIR=/tmp/ravelo-bench-keytone-$$
 source "$(dirname "$0")/../../scripts/lib/sound.sh"
 OUT=$(mktemp -d /tmp/ravelo-key-tone.XXXXXX)
-trap 'sound_cleanup; session_cleanup; rm -rf "$OUT"' EXIT
+busy=()
+trap 'kill "${busy[@]}" 2>/dev/null; sound_cleanup; session_cleanup; rm -rf "$OUT"' EXIT
+for _ in $(seq "${LOAD:-0}"); do
+  sh -c 'while :; do :; done' &
+  busy+=($!)
+done
 # Keys (place in the main window, tone file, its two frequencies).
 KEYS=("15 95 DTMF1 697+1209" "46 128 DTMF5 770+1336" "76 161 DTMF9 852+1477")
 
@@ -64,6 +71,17 @@ heard = {who: [d for d in ds if d is not None] for who, ds in delays.items()}
 if not heard["anchor"] or not heard["client"]:
     sys.exit("a tone was not heard at all")
 a, c = statistics.median(heard["anchor"]), statistics.median(heard["client"])
+def p95(ds):
+    return sorted(ds)[max(0, -(-len(ds) * 95 // 100) - 1)]
+firsts, seen = [], set()
+for line, d in zip([l.split() for l in open(out + "/starts") if l.startswith("client")], delays["client"]):
+    if line[1] not in seen:
+        seen.add(line[1])
+        firsts.append("%s %s" % (line[1], "%.0f" % (d * 1000) if d is not None else "-"))
+print("load average: %s" % open("/proc/loadavg").read().split()[0])
+print("first press of each key (ms): %s" % ", ".join(firsts))
+print("95th percentile (ms): client %.0f, paplay %.0f; ratio %.2f" % (
+    p95(heard["client"]) * 1000, p95(heard["anchor"]) * 1000, p95(heard["client"]) / p95(heard["anchor"])))
 print("key tone: click -> onset median %.0f ms (%d of %d heard); paplay of the same file: start -> onset "
       "median %.0f ms (%d of %d); ratio %.2f, difference %+.0f ms" % (
           c * 1000, len(heard["client"]), len(delays["client"]), a * 1000, len(heard["anchor"]),

@@ -5,14 +5,15 @@
 #include <QAudioDevice>
 #include <QAudioSink>
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QPointer>
+#include <QTimer>
 #include <QWaveDecoder>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 
 #include "platform/executable.h"
@@ -29,71 +30,65 @@ struct Tone {
     QByteArray samples;
 };
 
-// Hands a tone's samples to the sound server, from the start again at the
-// end when it loops.
-class ToneReader final : public QIODevice {
-public:
-    ToneReader(const QByteArray& samples, bool loop, QObject* parent)
-        : QIODevice(parent), samples_(samples), loop_(loop && !samples.isEmpty()) {
-        open(QIODevice::ReadOnly);
-    }
-    bool isSequential() const override { return true; }
-    bool atEnd() const override { return !loop_ && at_ >= samples_.size(); }
-    qint64 bytesAvailable() const override {
-        return (loop_ ? samples_.size() : samples_.size() - at_) + QIODevice::bytesAvailable();
-    }
-
-protected:
-    qint64 readData(char* out, qint64 max) override {
-        qint64 done = 0;
-        while (done < max) {
-            if (at_ >= samples_.size()) {
-                if (!loop_) break;
-                at_ = 0;
-            }
-            const qint64 n = std::min(max - done, qint64(samples_.size()) - at_);
-            std::memcpy(out + done, samples_.constData() + at_, size_t(n));
-            done += n;
-            at_ += n;
-        }
-        return done;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    const QByteArray samples_;
-    const bool loop_;
-    qint64 at_ = 0;
-};
-
-// Each file is read and decoded on its first play and kept: a key press
-// then only opens a stream for samples in memory. (A sound effect made per
-// play loaded, decoded and set up its output first, and started late.) Each
-// play gets a stream of its own: an output of Qt 6.4 that is stopped and
-// started again at once sometimes stays silent.
+// Each tone is written to the sound server as a whole (a loop: a second
+// ahead, topped up while it plays), so it starts as soon as the stream is
+// open. (A stream that pulls its samples gets them a 20 ms piece per turn of
+// the event loop and starts only once the server holds them all: on a busy
+// machine a key's tone came a second late, or not at all.) Files are read
+// and decoded once, the whole folder at the first play. Each play gets a
+// stream of its own, closed when it ends: an output of Qt 6.4 that is stopped
+// and started again at once sometimes stays silent, and an open output costs
+// wake-ups while the client is idle.
 class TonePlayer final : public Sound {
 public:
     void Play(const std::string& path, bool loop) override {
         Stop();
-        const Tone* tone = Load(QFileInfo(QFromAnsi(NativePath(DataFile(path)))).absoluteFilePath());
+        const QFileInfo file(QFromAnsi(NativePath(DataFile(path))));
+        const Tone* tone = Load(file.absoluteFilePath());
+        if (!preloaded_) Preload(file.absolutePath());
         const QAudioDevice speaker = QMediaDevices::defaultAudioOutput();
-        if (!tone || speaker.isNull()) return;
-        // Owned by the application, which outlives the calls here.
-        auto* out = new QAudioSink(speaker, tone->format, qApp);
-        auto* reader = new ToneReader(tone->samples, loop, out);
-        QObject::connect(out, &QAudioSink::stateChanged, out, [this, out, reader](QAudio::State state) {
-            // All handed over (or the stream failed): this play is over.
-            const bool over = (state == QAudio::IdleState && reader->atEnd()) ||
-                              (state == QAudio::StoppedState && out->error() != QAudio::NoError);
-            if (over && playing_ == out) Stop();
-        });
+        if (!tone || tone->samples.isEmpty() || speaker.isNull()) return;
+        const qsizetype ahead = tone->format.bytesForDuration(kAheadUs);
+        auto* out = new QAudioSink(speaker, tone->format, qApp);  // the application outlives the calls here
+        // The server starts playing once it holds this much.
+        out->setBufferSize(loop ? std::min(ahead, tone->samples.size()) : tone->samples.size());
+        QIODevice* io = out->start();
+        if (!io) {
+            out->deleteLater();
+            return;
+        }
         playing_ = out;
-        out->start(reader);
+        io_ = io;
+        tone_ = tone;
+        loop_ = loop;
+        at_ = 0;
+        Write(loop ? std::max(ahead, out->bytesFree()) : tone->samples.size());
+        QObject::connect(out, &QAudioSink::stateChanged, out, [this, out](QAudio::State state) {
+            // Played out (or the stream failed): this play is over.
+            if (playing_ == out && (state == QAudio::StoppedState || (state == QAudio::IdleState && !loop_))) Stop();
+        });
+        const qint64 ms = tone->format.durationForBytes(tone->samples.size()) / 1000;
+        auto* tick = new QTimer(out);
+        if (loop) {
+            QObject::connect(tick, &QTimer::timeout, out, [this, out] {
+                if (playing_ == out) Write(out->bytesFree());
+            });
+            tick->start(kTopUpMs);
+        } else {
+            // Ends the play should the server not report its end.
+            tick->setSingleShot(true);
+            QObject::connect(tick, &QTimer::timeout, out, [this, out] {
+                if (playing_ == out) Stop();
+            });
+            tick->start(int(ms) + kGraceMs);
+        }
     }
 
     void Stop() override {
         QAudioSink* out = playing_;
         playing_ = nullptr;
+        io_ = nullptr;
+        tone_ = nullptr;
         if (!out) return;
         out->disconnect();
         out->stop();
@@ -101,6 +96,26 @@ public:
     }
 
 private:
+    static constexpr qint64 kAheadUs = 1'000'000;  // a loop's samples queued ahead of the speaker
+    static constexpr int kTopUpMs = 250;
+    static constexpr int kGraceMs = 1000;
+
+    // Hands the server `bytes` more of the tone, from the start again when it loops.
+    void Write(qint64 bytes) {
+        while (bytes > 0 && io_ && tone_) {
+            const QByteArray& samples = tone_->samples;
+            if (at_ >= samples.size()) {
+                if (!loop_) return;
+                at_ = 0;
+            }
+            const qint64 n = std::min(bytes, qint64(samples.size()) - at_);
+            const qint64 done = io_->write(samples.constData() + at_, n);
+            if (done <= 0) return;
+            at_ += done;
+            bytes -= done;
+        }
+    }
+
     const Tone* Load(const QString& file) {
         if (auto it = tones_.find(file); it != tones_.end()) return &it->second;
         QFile f(file);
@@ -114,8 +129,22 @@ private:
         return &tones_.emplace(file, std::move(tone)).first->second;
     }
 
+    // The other tones of the folder, once the first play has begun: a key's
+    // first press then reads nothing from the disk.
+    void Preload(const QString& folder) {
+        preloaded_ = true;
+        QTimer::singleShot(0, qApp, [this, folder] {
+            for (const QFileInfo& f : QDir(folder).entryInfoList({"*.wav"}, QDir::Files)) Load(f.absoluteFilePath());
+        });
+    }
+
     std::map<QString, Tone> tones_;
+    bool preloaded_ = false;
     QPointer<QAudioSink> playing_;
+    QIODevice* io_ = nullptr;  // owned by playing_
+    const Tone* tone_ = nullptr;
+    bool loop_ = false;
+    qint64 at_ = 0;
 };
 
 }  // namespace

@@ -159,9 +159,10 @@ logged() { log_text | grep -- "$1" >/dev/null; }
 
 # What the stand-in's answering peer received: the first lines (request
 # lines) of the SIP messages in its trace.
-peer_received() {
+peer_received() { [ "$(peer_count "$1")" -gt 0 ]; }
+peer_count() {
   awk '/message received/ { r = 1; next } r && NF { print; r = 0 }' "$RUNDIR/peer_messages.log" 2>/dev/null |
-    grep -a -E -- "$1" >/dev/null
+    grep -a -c -E -- "$1"
 }
 
 # The client has ended (not merely waiting to be reaped).
@@ -181,20 +182,60 @@ main_hidden() { ! main_shown; }
 dialog_shows() { ui dialog 2>/dev/null | grep -E -- "$1" >/dev/null; }
 ui_has() { ui find "$1" "$2" >/dev/null 2>&1; }
 
-# Sound: records the speaker (the null sink's monitor) for SECONDS while
-# COMMAND... runs; true when more than a murmur was heard.
+# Sound. Silence played into the speaker keeps its monitor flowing (an idle
+# null sink delivers nothing to its monitor), so a recording's length tells
+# how much time it covers, whatever the machine's load.
+_speaker_flowing() {
+  [ -n "${_silence_pid:-}" ] && return 0
+  _background "$DESK/speaker-silence.log" pacat --playback -d spk --rate=8000 --channels=1 --format=s16le /dev/zero
+  _silence_pid=$!
+}
+# Records the speaker into FILE (raw 8 kHz mono) from now on, in the
+# background ($_recorder); back once the first samples arrive.
+_record_speaker() {
+  _speaker_flowing
+  parec --latency-msec=20 -d spk.monitor --raw --format=s16le --rate=8000 --channels=1 >"$1" 2>/dev/null &
+  _recorder=$!
+  _session_pids+=($!)
+  poll 10 test -s "$1"
+}
+_recorded_ms() { echo $(($(stat -c %s "$1" 2>/dev/null || echo 0) / 16)); }
+# More than a murmur in the recording FILE.
+_loud() { od -An -v -td2 -w2 "$1" | awk '$1 > 300 || $1 < -300 { n++ } END { exit !(n > 40) }'; }
+
+# True when more than a murmur comes out of the speaker while COMMAND...
+# runs or in the SECONDS of sound recorded after it.
 heard_while() {
-  local seconds=$1 rec=$DESK/heard.raw recorder
+  local rec=$DESK/heard.raw after until end=$((SECONDS + 60)) heard=1
+  after=$(awk -v s="$1" 'BEGIN { printf "%d", s * 1000 }')
   shift
-  timeout "$seconds" parec --latency-msec=20 -d spk.monitor --raw --format=s16le --rate=8000 --channels=1 \
-    >"$rec" 2>/dev/null &
-  recorder=$!
-  sleep 0.5  # the recording stream is set up
+  _record_speaker "$rec" || return 1
   "$@"
-  wait "$recorder"
-  od -An -v -td2 -w2 "$rec" | awk '$1 > 300 || $1 < -300 { n++ } END { exit !(n > 40) }'
+  until=$(($(_recorded_ms "$rec") + after))
+  while [ "$SECONDS" -lt "$end" ]; do
+    _loud "$rec" && { heard=0; break; }
+    [ "$(_recorded_ms "$rec")" -ge "$until" ] && break
+    sleep 0.2
+  done
+  speaker_record_stop
+  return $heard
 }
 sound_heard() { heard_while "${1:-1}" true; }
+
+# The speaker recorded from now on into $DESK/speaker.raw, for ring_bursts.
+speaker_record() { _record_speaker "$DESK/speaker.raw"; }
+speaker_record_stop() {
+  kill "$_recorder" 2>/dev/null
+  wait "$_recorder" 2>/dev/null
+}
+# Bursts of the ring in that recording so far: 440 + 480 Hz for at least
+# 0.3 s, without the hang-up tone's 620 Hz.
+ring_bursts() {
+  /usr/bin/python3 "$ROOT/tests/sound/sound_check.py" track "$DESK/speaker.raw" ring=440+480-620 |
+    awk '$3 - $2 >= 0.3' | grep -c ring
+}
+# The ring sounded, fell silent and sounded again: it loops.
+ring_looped() { [ "$(ring_bursts)" -ge 2 ]; }
 
 # --- driving -----------------------------------------------------------------
 

@@ -64,7 +64,9 @@ start_xvfb() {
   _session_pids+=($!)
   for _ in $(seq 100); do
     n=$(tr -dc '0-9' <"$numfile")
-    if [ -n "$n" ] && [ -e "/tmp/.X11-unix/X$n" ]; then
+    # Answering, not merely named: a client started earlier failed to
+    # connect on a loaded machine.
+    if [ -n "$n" ] && [ -e "/tmp/.X11-unix/X$n" ] && DISPLAY=:$n xprop -root >/dev/null 2>&1; then
       rm -f "$numfile"
       export DISPLAY=:$n
       return 0

@@ -10,6 +10,7 @@
 #   sound_record FILE      records the speaker (8 kHz mono wave) ...
 #   sound_record_stop      ... until this; sets SOUND_REC_START, the wall time
 #                          of the recording's first sample
+#   sound_record_raw FILE  a raw recording beside it, readable while it grows
 #   sound_check ARGS       tests/sound/sound_check.py (tones, levels)
 #   sound_now              wall time in seconds, millisecond precision
 
@@ -85,6 +86,17 @@ sound_record() {
   done
   echo "parecord did not start" >&2
   return 1
+}
+
+# A second recording of the speaker, raw (8 kHz mono), that sound_check can
+# read while it grows; until sound_record_raw_stop.
+sound_record_raw() {
+  _sound_bg parec --device=spk.monitor --latency-msec=20 --rate=8000 --channels=1 --format=s16le --raw >"$1"
+  SOUND_RAW_PID=$!
+}
+sound_record_raw_stop() {
+  kill "$SOUND_RAW_PID" 2>/dev/null
+  wait "$SOUND_RAW_PID" 2>/dev/null
 }
 
 # The recording runs on the server's clock without gaps, so its first sample

@@ -115,7 +115,7 @@ moved() {
   eval "$(xdotool getwindowgeometry --shell "$login")"
   [ $((X - x0)) -ge 40 ] && [ $((X - x0)) -le 100 ] && [ $((Y - y0)) -ge 20 ] && [ $((Y - y0)) -le 60 ]
 }
-check "the login window can be dragged" poll 5 moved
+check "the login window can be dragged" poll 15 moved
 click_button 登录
 check "'登录' logs in" poll 30 logins_are 2
 check "the login window closes on acceptance" poll 10 login_gone

@@ -13,9 +13,8 @@ export RUNDIR=/tmp/ravelo-sound-ring-$$
 source "$(dirname "$0")/../../scripts/lib/sound.sh"
 sound_test_begin "$BUILD/sound-tests/client-ring"
 REC=$OUT/speaker.wav
-# Seconds the question stays open: the ring (1 s on, 2 s off) loops once and
-# is answered in the middle of its second burst.
-HOLD=3.6
+# The question stays open until the ring (1 s on, 2 s off) has looped once:
+# it is answered during its second burst.
 
 sound_start || sound_test_abort "no sound server"
 sound_record "$REC" || sound_test_abort "no recording"
@@ -33,12 +32,23 @@ question() {
   return 1
 }
 
+# Bursts of the ring: about a second long, as loud as the ring file, and
+# without the hang-up tone's 620 Hz (it shares 480 Hz with the ring).
+rings() { sound_check track "$1" ring=440+480-620 | awk '$3 - $2 >= 0.3 && $4 >= -25'; }
+looped() { [ "$(rings "$OUT/ringing.raw" | grep -c ring)" -ge 2 ]; }
+
 # Rings the client ($1 = y to answer, n to decline); sets OPENED and CLOSED.
 incoming() {
+  local _
+  sound_record_raw "$OUT/ringing.raw"
   bash "$ROOT/tools/call_client.sh" 13800138000 3 >>"$OUT/calls.log" 2>&1 &
   CALLER=$!
   question || return 1
-  sleep $HOLD
+  for _ in $(seq 75); do
+    looped && break
+    sleep 0.2
+  done
+  sound_record_raw_stop
   xdotool windowfocus --sync "$QUESTION" key "$1"
   CLOSED=$(sound_now)
   wait "$CALLER"
@@ -53,10 +63,7 @@ declined_opened=$OPENED declined_closed=$CLOSED
 sleep 1.5
 sound_record_stop
 
-# Bursts of the ring: about a second long, as loud as the ring file, and
-# without the hang-up tone's 620 Hz (it shares 480 Hz with the ring).
-rings() { sound_check track "$REC" ring=440+480-620 | awk '$3 - $2 >= 0.3 && $4 >= -25'; }
-rings >"$OUT/rings.txt"
+rings "$REC" >"$OUT/rings.txt"
 # The ring's stretches between two moments (recording time).
 ring_between() { awk -v a="$1" -v b="$2" '$3 > a && $2 < b' "$OUT/rings.txt"; }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Makes test tones and finds tones in recordings (16-bit mono wave files).
+"""Makes test tones and finds tones in recordings (16-bit mono wave files, or
+raw 8 kHz 16-bit mono when the name ends in ".raw").
 Standard library only.
 
   sound_check.py tone OUT.wav FREQ[+FREQ...] SECONDS [ON OFF]
@@ -38,6 +39,11 @@ SHORTEST = WINDOW * 0.6  # shorter stretches are the splash of a tone's edge
 
 
 def read(path):
+    if path.endswith(".raw"):  # a recording still being written: 8 kHz 16-bit mono, no header
+        with open(path, "rb") as f:
+            data = f.read()
+        n = len(data) // 2
+        return RATE, [v / 32768.0 for v in struct.unpack("<%dh" % n, data[: 2 * n])]
     with wave.open(path, "rb") as w:
         rate, ch, width, n = w.getframerate(), w.getnchannels(), w.getsampwidth(), w.getnframes()
         if width != 2:
