@@ -28,11 +28,7 @@ sound_devices() {
   done
 }
 export BARESIP_SINK=bspk BARESIP_SOURCE=bmic
-if ! desktop_start || ! sound_devices || ! start_standin >"$DESK/standin.out" 2>&1; then
-  echo "FAIL the desktop did not start"
-  exit 1
-fi
-desktop_client 1
+baresip_session sound_devices || { echo "FAIL the desktop did not start"; exit 1; }
 check "the client logs in" poll 60 logged "登录成功"
 check "baresip registers" baresip_start
 tray_click 1

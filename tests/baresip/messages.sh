@@ -11,7 +11,7 @@ export BUILD_DIR DESKTOP_NAME=baresip_messages
 source "$(dirname "$0")/../../scripts/lib/desktop.sh"
 source "$(dirname "$0")/peer.sh"
 
-desktop_session 1
+baresip_session || { echo "FAIL the desktop did not start"; exit 1; }
 check "the client logs in" poll 60 logged "登录成功"
 check "baresip registers" baresip_start
 

@@ -5,11 +5,25 @@
 # list); its sound goes through the PulseAudio of the session, to the sink
 # and from the source named in BARESIP_SINK and BARESIP_SOURCE.
 #
+#   baresip_session [FN]   the desktop (then FN), the stand-in, the client
 #   baresip_start          registers it, waits (at most 20 s) for the 200
 #   baresip_say COMMAND    a console command ("/dial 13800138000")
 #   baresip_saw TEXT       true once its console has printed TEXT
 #   baresip_count TEXT     how many console lines hold TEXT
 #   baresip_message TEXT   sends TEXT to the client (13800138000)
+
+# The desktop, the stand-in and the client logged in automatically; the
+# stand-in is started once more should its first start fail (a loaded
+# machine), and what it said is shown when it fails again.
+baresip_session() {
+  desktop_start || return 1
+  if [ -n "${1:-}" ]; then "$1" || return 1; fi
+  if ! start_standin >"$DESK/standin.out" 2>&1; then
+    bash "$ROOT/tools/standin.sh" stop >>"$DESK/standin.out" 2>&1
+    start_standin >>"$DESK/standin.out" 2>&1 || { cat "$DESK/standin.out"; return 1; }
+  fi
+  desktop_client 1
+}
 
 BARESIP_DIR=$DESK/baresip
 BARESIP_LOG=$PICTURES/baresip.log  # kept for a look after the run
