@@ -43,11 +43,13 @@ for text in "${to_baresip[@]}"; do
   click_at $((x + w / 2)) $((y + h / 2))
   # Characters without a key of their own are typed through a key the typing
   # tool maps for the moment; should one arrive before the remapping, type again.
-  for try in 1 2 3; do
+  typed=1
+  for try in 1 2 3 4 5; do
     xdotool type --delay 40 "$text"
-    poll 2 input_is "$text" && break
+    poll 4 input_is "$text" && typed=0 && break
     xdotool key ctrl+a BackSpace
   done
+  check "the reply is typed into the window: $text" test $typed = 0
   click_button 发信息
   check "baresip receives the client's message whole, from sip:86 + number: $text" poll 10 baresip_got "$text"
   check "... and the window shows it as sent" poll 5 history_line "$text"
