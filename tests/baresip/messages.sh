@@ -21,6 +21,7 @@ chat_shown() { viewable "$(window_named "$caption")"; }
 # off by a blank; a line of the user's own is the line after "我说...".
 history() { UI_WINDOW=$caption ui text text:readonly "*" 2>/dev/null; }
 history_line() { history | grep -x -F -- "$1" >/dev/null; }
+logged_text() { log_text | grep -F -- "$1" >/dev/null; }
 input_is() { [ "$(UI_WINDOW=$caption ui text text:editable "*" 2>/dev/null)" = "$1" ]; }
 # baresip prints a message as: sender: "text"
 baresip_got() { _baresip_lines | grep -a -x -F -- "sip:8613800138000@127.0.0.1: \"$1\"" >/dev/null; }
@@ -30,7 +31,8 @@ to_client=("你好 interop 1" "plain ASCII: a+b=c; 100% <ok> & 'quoted'" "第二
 for text in "${to_client[@]}"; do
   baresip_message "$text"
   check "the client shows baresip's message whole: $text" poll 15 history_line " $text"
-  check "... logged from 13900139000" poll 5 logged "ReceiveMsg SIP短信，来自:13900139000 消息: $text"
+  # The client writes its log out every 5 s.
+  check "... logged from 13900139000" poll 15 logged_text "ReceiveMsg SIP短信，来自:13900139000 消息: $text"
 done
 check "the messages open the window of baresip's number" chat_shown
 check "and no window of a number cut short" test -z "$(window_named "(900139000)")"
