@@ -57,10 +57,14 @@ void QueueReceivedMessage(const char* from, const char* text) {
 }
 
 text::Ansi MessageKey(const text::Ansi& sender) {
-    std::size_t colon = sender.find(':');
-    std::size_t at = sender.find('@');
-    // Without a ":" the key starts at the third character, as if the colon were before the text.
-    std::size_t start = colon == text::Ansi::npos ? 2 : colon + 3;
+    const std::size_t colon = sender.find(':');
+    const std::size_t at = sender.find('@');
+    // The user part starts after the first ":" (at the first character without one).
+    std::size_t start = colon == text::Ansi::npos ? 0 : colon + 1;
+    // The service's country code 86 is not part of the number; a sender that
+    // does not start with it (another network, a client of its own) is taken
+    // as it stands, so a reply goes back to the number it came from.
+    if (sender.compare(start, 2, "86") == 0) start += 2;
     if (at == text::Ansi::npos || at < start) return {};
     return sender.substr(start, at - start + 1);
 }

@@ -51,8 +51,9 @@ extern TMsgQueue MsgQueue;
 // current local date and time.
 void QueueReceivedMessage(const char* from, const char* text);
 
-// The message key of a sender: from the third character after the first ":"
-// up to and including the first "@" ("sip:86" + N + "@domain" gives N + "@").
+// The message key of a sender: its user part (after the first ":", up to and
+// including the first "@") without a leading "86" ("sip:86" + N + "@domain"
+// gives N + "@"; "sip:" + N + "@domain", N not starting with 86, too).
 text::Ansi MessageKey(const text::Ansi& sender);
 
 // Takes the front message when it belongs to `number`; returns

@@ -25,6 +25,9 @@ PACKAGES=(
   # desktop tests: a window manager, a panel with a tray and a task bar, the
   # accessibility bus the tests read the windows through
   openbox tint2 wmctrl dbus-daemon at-spi2-core python3-pyatspi
+  # an independent SIP client as the second subscriber (tests/baresip); its
+  # ALSA sound reaches the private PulseAudio through the pulse plug-in
+  baresip-core libasound2-plugins
   # Windows build of core/ and net/, tested under Wine (zh_CN locale for code page 936)
   g++-mingw-w64-x86-64-posix wine64 locales
 )

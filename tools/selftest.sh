@@ -126,10 +126,10 @@ check "registration with a wrong password is challenged again" \
   sipp_run wrong_password test_wrong_password.xml -s "$ACCOUNT" -au "$ACCOUNT" -ap wrong \
   -key contact "$SIP_IP:$INBOX_PORT" -key expires 60
 
-# The account's contact: a sipp inbox taking the peer's echo, one message and
-# one call from the service side.
+# The account's contact: a sipp inbox taking the peer's echo, a message from
+# the other account, one message and one call from the service side.
 setsid timeout 30 sipp -sf "$TOOLS/sip/test_inbox.xml" -i "$SIP_IP" -p "$INBOX_PORT" \
-  -mi "$SIP_IP" -mp 37020 -m 3 -nostdin \
+  -mi "$SIP_IP" -mp 37020 -m 4 -nostdin \
   -timeout 25s -timeout_error -trace_msg -message_file "$RUNDIR/test_inbox.log" \
   </dev/null >/dev/null 2>>"$RUNDIR/test_inbox.err" &
 inbox_pid=$!
@@ -146,6 +146,9 @@ check "call to $BUSY is busy (486)" \
 check "message to the peer accepted after proxy authentication" \
   sipp_run message test_message.xml -s "$ACCOUNT" -au "$ACCOUNT" -ap "$PASSWORD" \
   -key peer "$PEER" -key text "你好"
+check "a message from the second account reaches the first" \
+  sipp_run subscriber test_message.xml -s 13900139000 -au 13900139000 -ap 654321 \
+  -key peer "$ACCOUNT" -key text "从另一个帐号"
 check "send_message.sh delivers to the registered account" \
   run_bounded "$TOOLS/send_message.sh" "$ACCOUNT" "测试短信 Ravelo"
 check "call_client.sh rings the registered account, answered" \
@@ -158,6 +161,8 @@ check "inbox got both messages and the call" test "$inbox_rc" -eq 0
 check "the peer's echo came from sip:86$PEER" grep -aq "^From: <sip:86$PEER@" "$RUNDIR/test_inbox.log"
 check "the echo carries the text back" grep -aq "已收到：你好" "$RUNDIR/test_inbox.log"
 check "the sent text arrived unchanged" grep -aq "^测试短信 Ravelo" "$RUNDIR/test_inbox.log"
+check "a subscriber's message comes from sip:86 + its number" \
+  grep -aq "^From: <sip:8613900139000@$SIP_DOMAIN>" "$RUNDIR/test_inbox.log"
 
 check "unregistration accepted" \
   sipp_run unregister test_register.xml -s "$ACCOUNT" -au "$ACCOUNT" -ap "$PASSWORD" \

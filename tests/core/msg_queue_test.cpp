@@ -34,11 +34,32 @@ TEST_F(Queue, HeadOfLineWaitsForItsOwnPeer) {
     EXPECT_EQ(TakeMessageFor("222"), "222@ second");
 }
 
-TEST_F(Queue, KeySkipsTwoCharactersAfterTheFirstColon) {
-    EXPECT_EQ(MessageKey("sip:8613800138000@x.y"), "13800138000@");
-    EXPECT_EQ(MessageKey("sip:86@x"), "@");
-    EXPECT_EQ(MessageKey("sip:user-without-at"), "");
-    EXPECT_EQ(MessageKey("sip:@x"), "");
+TEST_F(Queue, KeyIsTheUserPartWithoutTheCountryCode) {
+    struct Row {
+        const char* sender;
+        const char* key;
+    };
+    const Row rows[] = {
+        {"sip:8613800138000@x.y", "13800138000@"},      // as the service presents it
+        {"sip:13900139000@127.0.0.1", "13900139000@"},  // another client's own address
+        {"sip:8686123@x", "86123@"},                    // only one 86 is the country code
+        {"sip:868@x", "8@"},
+        {"sip:8@x", "8@"},
+        {"sip:86@x", "@"},
+        {"sip:@x", "@"},
+        {"sips:alice@x", "alice@"},
+        {"86123@x", "123@"},  // no colon: the user part starts at once
+        {"123@x", "123@"},
+        {"sip:user-without-at", ""},
+        {"a@b:86c", ""},  // the first "@" before the first ":"
+    };
+    for (const Row& r : rows) EXPECT_EQ(MessageKey(r.sender), r.key) << r.sender;
+}
+
+TEST_F(Queue, SenderWithoutCountryCodeReachesItsNumber) {
+    QueueReceivedMessage("sip:13900139000@127.0.0.1", "hi");
+    EXPECT_EQ(TakeMessageFor("900139000"), "");
+    EXPECT_EQ(TakeMessageFor("13900139000"), "13900139000@ hi");
 }
 
 TEST_F(Queue, RecordIs1112BytesAndLongFieldsAreCutAtCharacterBoundaries) {

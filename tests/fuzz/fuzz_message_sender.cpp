@@ -51,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string number = PeerNumberFromCaption("(" + SenderNumber(sender) + ")");
     FUZZ_CHECK(number == PeerOfSender(sender));
     FUZZ_CHECK(number.find_first_of(")@") == std::string::npos);
+    // A reply goes to "sip:86" + number: the service presents it back as the same number.
+    FUZZ_CHECK(MessageKey("sip:86" + number + "@d") == number + "@");
 
     const std::string taken = TakeMessageFor(number);
     if (!taken.empty()) {

@@ -179,6 +179,28 @@ TEST_F(MessageWindowTest, ReceivedMessageOpensThePeersWindowOwnedByTheCallForm) 
     EXPECT_TRUE(Logged(ZH("ReceiveMsg 子窗口Caption 呼叫控制 sTmp_PhoneNum ")));
 }
 
+// Whether or not the sender carries the country code, the message reaches
+// the number's one window, and the reply from there goes back to that number.
+TEST_F(MessageWindowTest, SenderWithOrWithoutCountryCodeReachesTheNumbersWindow) {
+    const char* senders[] = {"sip:13900139000@127.0.0.1", kA, "<sip:13900139000@127.0.0.1;transport=tcp>"};
+    for (const char* from : senders) Receive(from, from);
+    ASSERT_TRUE(Delivered()) << MsgQueue.Size() << " messages stuck";
+    EXPECT_EQ(MessageWindows().size(), 2u) << "the start-up window and the peer's";
+    EXPECT_EQ(Window("900139000"), nullptr);
+    TfrmMessage* w = Window("13900139000");
+    ASSERT_NE(w, nullptr);
+    std::vector<text::Ansi> lines;
+    for (const char* from : senders) lines.insert(lines.end(), {ZH("13900139000 说："), std::string(" ") + from});
+    EXPECT_EQ(Lines(w), lines);
+    EXPECT_TRUE(Logged(ZH("ReceiveMsg SIP短信，来自:13900139000 消息: sip:13900139000@")));
+
+    w->SendMsg->setPlainText(Q("回复"));
+    w->spbSend->click();
+    EXPECT_EQ(
+        EngineArgs("SphSipSendMessage"),
+        (std::vector<std::vector<std::string>>{{std::string("sip:8613900139000@") + service::kSipDomain, ZH("回复")}}));
+}
+
 TEST_F(MessageWindowTest, SamePeerReusesItsWindowAndShowsItAgain) {
     Receive(kB, "one");
     ASSERT_TRUE(Delivered());
