@@ -25,6 +25,9 @@ PACKAGES=(
   # desktop tests: a window manager, a panel with a tray and a task bar, the
   # accessibility bus the tests read the windows through
   openbox tint2 wmctrl dbus-daemon at-spi2-core python3-pyatspi
+  # reachability tests (tests/reach): a home router's NAT between network
+  # namespaces, a stand-in of logind's sleep signal on a private system bus
+  nftables python3-dbus
   # Windows build of core/ and net/, tested under Wine (zh_CN locale for code page 936)
   g++-mingw-w64-x86-64-posix wine64 locales
 )
