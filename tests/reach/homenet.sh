@@ -44,16 +44,18 @@ homenet_up() {
   in_svc ip addr add "$SVC_IP/24" dev s0 && in_svc ip link set s0 up || return 1
   in_router sysctl -qw net.ipv4.ip_forward=1 || return 1
   # The home router: masquerade, and count what the home sends to the SIP
-  # server (all of it, and what is larger than a keep-alive from the second
-  # address: its REGISTERs) before it is rewritten.
+  # server before it is rewritten: all of it, what is larger than a
+  # keep-alive (requests, answers), and that from the second address.
   in_router nft -f - <<NFT || return 1
 table ip home {
   counter to_sip { packets 0 bytes 0 }
   counter from_b { packets 0 bytes 0 }
+  counter big { packets 0 bytes 0 }
   chain counting {
     type filter hook forward priority 0; policy accept;
     iifname "r0" udp dport 5060 counter name to_sip
     iifname "r0" ip saddr $HOME_B udp dport 5060 ip length > 200 counter name from_b
+    iifname "r0" udp dport 5060 ip length > 200 counter name big
   }
   chain masq {
     type nat hook postrouting priority 100; policy accept;
