@@ -272,7 +272,7 @@ bool Softphone::Open() {
     {
         std::ofstream rc(factory_rc);
         rc << "[sip]\nsip_port=" << LocalSipPort()
-           << "\nsip_tcp_port=0\nsip_tls_port=0\nkeepalive_period=" << kKeepAliveMs << "\n";
+           << "\nsip_tcp_port=0\nsip_tls_port=0\nkeepalive_period=" << kKeepAliveMs << "\nauto_net_state_mon=0\n";
     }
     core_ = linphone_factory_create_core_3(factory, nullptr, factory_rc.c_str(), nullptr);
     if (!core_) {
@@ -334,9 +334,11 @@ bool Softphone::Open() {
         return false;
     }
     // The core sends nothing until it believes the network is up. Its own
-    // watch is off with this: it polls every five seconds for the way to an
-    // outside address and counts a registrar on loopback as no network. The
-    // engine watches the kernel's routes towards the registrar instead.
+    // watch is off (auto_net_state_mon): it looks every five seconds at the
+    // way to an outside address, so it sees neither a lost way to a registrar
+    // on a private network nor another route from the same address, and a
+    // change only seconds later. The engine watches the kernel's addresses
+    // and routes towards the registrar instead (CheckNetwork).
     linphone_core_set_network_reachable(core_, TRUE);
     linphone_core_enable_keep_alive(core_, TRUE);
     if (!net_.Open()) bctbx_warning("network: cannot watch addresses and routes; changes go unnoticed");

@@ -83,13 +83,19 @@ not_reached() {
   echo "  caller got ${r:-no answer}"
   [ "$r" = 408 ] || [ "$r" = 480 ]
 }
-# Tries a call until one reaches the client, for at most $1 seconds.
+# Calls until one reaches the client, which must be within $1 seconds.
 reached_within() {
-  local end
+  local end r
   end=$(awk -v a="$(now)" -v s="$1" 'BEGIN { printf "%.3f", a + s }')
   while :; do
-    reached && return 0
-    awk -v e="$end" -v n="$(now)" 'BEGIN { exit !(n < e) }' || return 1
+    r=$(call_result)
+    echo "  caller got ${r:-no answer}"
+    before_end() { awk -v e="$end" -v n="$(now)" 'BEGIN { exit !(n < e) }'; }
+    if [ "$r" = 487 ]; then
+      before_end && poll 10 status_is 空闲待机
+      return
+    fi
+    before_end || return 1
     sleep 0.3
   done
 }
