@@ -59,6 +59,7 @@ void SetGuiTaskTarget(TfrmCall* form) {
     g_tasks.clear();
     g_wakePending = false;
     g_messageNotices.clear();
+    g_refused = false;
 }
 
 void TfrmCall::RunGuiTasks() {

@@ -58,10 +58,10 @@ RC
   # passed the router.
   local i
   for i in $(seq 300); do
-    [ "$(router_count big)" -ge 2 ] && break
+    [ "$(router_count registers)" -ge 2 ] && break
     sleep 0.1
   done
-  [ "$(router_count big)" -ge 2 ] || { echo "did not register"; return 1; }
+  [ "$(router_count registers)" -ge 2 ] || { echo "did not register"; return 1; }
   sleep 5  # past the registration's own packets
   local n0 t0 n1
   n0=$(router_count to_sip)

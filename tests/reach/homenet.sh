@@ -11,6 +11,7 @@
 
 HOME_A=10.77.0.2 HOME_B=10.77.0.3 HOME_GW=10.77.0.1
 ROUTER_IP=192.0.2.1 SVC_IP=192.0.2.10
+REGISTER=0x5245474953544552  # "REGISTER", the first bytes of a UDP payload
 _netns_pids=()
 
 # Namespace holders: one sleeping process each, so nothing named is left in
@@ -44,18 +45,18 @@ homenet_up() {
   in_svc ip addr add "$SVC_IP/24" dev s0 && in_svc ip link set s0 up || return 1
   in_router sysctl -qw net.ipv4.ip_forward=1 || return 1
   # The home router: masquerade, and count what the home sends to the SIP
-  # server before it is rewritten: all of it, what is larger than a
-  # keep-alive (requests, answers), and that from the second address.
+  # server before it is rewritten: all of it, its REGISTERs, and those from
+  # the second address.
   in_router nft -f - <<NFT || return 1
 table ip home {
   counter to_sip { packets 0 bytes 0 }
   counter from_b { packets 0 bytes 0 }
-  counter big { packets 0 bytes 0 }
+  counter registers { packets 0 bytes 0 }
   chain counting {
     type filter hook forward priority 0; policy accept;
     iifname "r0" udp dport 5060 counter name to_sip
-    iifname "r0" ip saddr $HOME_B udp dport 5060 ip length > 200 counter name from_b
-    iifname "r0" udp dport 5060 ip length > 200 counter name big
+    iifname "r0" udp dport 5060 @th,64,64 $REGISTER counter name registers
+    iifname "r0" ip saddr $HOME_B udp dport 5060 @th,64,64 $REGISTER counter name from_b
   }
   chain masq {
     type nat hook postrouting priority 100; policy accept;
