@@ -66,7 +66,8 @@ private:
     bool engineDestroyed_ = false;
     bool loginRunning_ = false;
     bool loginWaiting_ = false;
-    bool registerAsked_ = false;  // a login handed the engine a registration
+    bool registerAsked_ = false;   // a login handed the engine a registration
+    text::Ansi registeredServer_;  // the server it named (SipServer may change after)
     // Without both kinds of device the engine calls in silence; the log says
     // so once for the program's call control, not at every login.
     bool silenceLogged_ = false;

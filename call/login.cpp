@@ -51,7 +51,7 @@ void TfrmCall::StartLogin() {
 void TfrmCall::RegisterAgain() {
     if (!registerAsked_ || engineDestroyed_ || RegistrationRefused()) return;
     WriteLog(ZH("系统已唤醒，重新注册"));
-    SphSipReg(SipServer.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
+    SphSipReg(registeredServer_.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
 }
 
 void TfrmCall::ShowLogin() {
@@ -121,6 +121,7 @@ void TfrmCall::LoginSequence() {
     platform::MarkStartup("registration asked");
     SphSipReg(SipServer.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
     registerAsked_ = true;
+    registeredServer_ = SipServer;
 
     const bool playback = FillDevices(SoundOutput, SphSipGetPlayDeviceCount, SphSipGetPlayDeviceName);
     const bool capture = FillDevices(SoundInPut, SphSipGetRecvDeviceCount, SphSipGetRecvDeviceName);
