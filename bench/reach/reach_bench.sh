@@ -24,7 +24,14 @@ linphonec_case() {
   source "$ROOT/tests/reach/homenet.sh"
   dir=$(mktemp -d /tmp/reach-bench.XXXXXX)
   lc=""
-  trap '[ -n "$lc" ] && kill "$lc" "$feed" 2>/dev/null; in_svc env RUNDIR="$dir/service" bash "$ROOT/tools/standin.sh" stop >/dev/null 2>&1; homenet_down; rm -rf "$dir"' EXIT
+  lc_cleanup() {
+    [ -n "$lc" ] && kill "$lc" "$feed" 2>/dev/null
+    in_svc env RUNDIR="$dir/service" bash "$ROOT/tools/standin.sh" stop >/dev/null 2>&1
+    homenet_down
+    rm -rf "$dir"
+  }
+  trap lc_cleanup EXIT
+  trap 'exit 143' TERM INT
   homenet_up || { echo "linphonec: namespaces did not come up"; return 1; }
   in_svc env RUNDIR="$dir/service" SIP_IP=$SVC_IP SIP_DOMAIN=$SVC_IP bash "$ROOT/tools/standin.sh" start >/dev/null 2>&1 ||
     { echo "linphonec: the SIP server did not start"; return 1; }
