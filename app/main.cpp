@@ -18,6 +18,7 @@
 #include "call/call_control.h"
 #include "platform/display_session.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_resume.h"
 #include "platform/qt/startup_timing.h"
 #include "windows/login_window.h"
 #include "windows/message_window.h"
@@ -65,6 +66,7 @@ int main(int argc, char* argv[]) {
         QFont::insertSubstitution("SimSun", "Noto Sans CJK SC");
     }
     platform::InstallQtPlatform();
+    platform::WatchSystemResume();
 
     frmMain = new TfrmMain;
     frmCall = new TfrmCall;

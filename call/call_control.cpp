@@ -10,6 +10,7 @@
 #include "core/shared_state.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
+#include "platform/resume.h"
 
 using text::ZH;
 
@@ -40,10 +41,12 @@ TfrmCall::TfrmCall(QWidget* parent) : QWidget(parent) {
     WriteLog(ZH("网络状态:") + Net_Status);
     frmCall = this;
     SetGuiTaskTarget(this);
+    platform::SetResumeHandler([this] { RegisterAgain(); });
     StartLogin();
 }
 
 TfrmCall::~TfrmCall() {
+    platform::SetResumeHandler({});
     SetGuiTaskTarget(nullptr);  // the engine's last events have no form to go to
     DestroyEngine();
     UnregisterForm(this);

@@ -31,6 +31,8 @@ public:
     void ShowLogin();
     void DoLogin();
     text::Ansi GetSipServer();
+    // The machine woke from sleep: the last login's registration once more.
+    void RegisterAgain();
 
     // Engine events that need the GUI thread.
     void AskAnswer();
@@ -64,6 +66,8 @@ private:
     bool engineDestroyed_ = false;
     bool loginRunning_ = false;
     bool loginWaiting_ = false;
+    bool registerAsked_ = false;   // a login handed the engine a registration
+    text::Ansi registeredServer_;  // the server it named (SipServer may change after)
     // Without both kinds of device the engine calls in silence; the log says
     // so once for the program's call control, not at every login.
     bool silenceLogged_ = false;

@@ -37,7 +37,10 @@ std::string Copy(const char* s) { return s ? std::string(s) : std::string(); }
 // caller gave up meanwhile.
 int g_askingLine = -1;
 bool g_askedLineEnded = false;
+bool g_refused = false;
 }  // namespace
+
+bool RegistrationRefused() { return g_refused; }
 
 void RunOnGuiThread(std::function<void()> task) {
     std::lock_guard<std::mutex> lock(g_tasksMutex);
@@ -56,6 +59,7 @@ void SetGuiTaskTarget(TfrmCall* form) {
     g_tasks.clear();
     g_wakePending = false;
     g_messageNotices.clear();
+    g_refused = false;
 }
 
 void TfrmCall::RunGuiTasks() {
@@ -109,6 +113,8 @@ void ApplyRegStatus(int status) {
         StatusTip = ZH(" 未知含义的状态代码：");
         break;
     }
+    if (status == 200) g_refused = false;
+    if (dialog) g_refused = true;
     // The box is modal: events handled while it is open may replace
     // StatusTip, and the log line is about this status.
     const text::Ansi tip = StatusTip;

@@ -27,4 +27,6 @@ void SPH_CALL RecvMessageCallback(const char* from, const char* body);
 
 // The effects themselves, on the GUI thread.
 void ApplyRegStatus(int status);
+// The server refused the account (401, 403, 404) and has not accepted it since.
+bool RegistrationRefused();
 void ApplyCallState(int line, const text::Ansi& state);

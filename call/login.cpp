@@ -44,6 +44,16 @@ void TfrmCall::StartLogin() {
     PostNotification(WM_CALL_SHOWLOGIN);
 }
 
+// Asleep, the machine's clocks stood still: the registration may have run
+// out at the server and the router forgotten the way back before the engine's
+// refresh is due. A refused account is not offered again (a new refusal
+// would come up as another dialog).
+void TfrmCall::RegisterAgain() {
+    if (!registerAsked_ || engineDestroyed_ || RegistrationRefused()) return;
+    WriteLog(ZH("系统已唤醒，重新注册"));
+    SphSipReg(registeredServer_.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
+}
+
 void TfrmCall::ShowLogin() {
     LoginWindowPort* login = loginWindowPort();
     if (!login) return;
@@ -110,6 +120,8 @@ void TfrmCall::LoginSequence() {
     }
     platform::MarkStartup("registration asked");
     SphSipReg(SipServer.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
+    registerAsked_ = true;
+    registeredServer_ = SipServer;
 
     const bool playback = FillDevices(SoundOutput, SphSipGetPlayDeviceCount, SphSipGetPlayDeviceName);
     const bool capture = FillDevices(SoundInPut, SphSipGetRecvDeviceCount, SphSipGetRecvDeviceName);

@@ -48,12 +48,12 @@ std::shared_ptr<Engine> Running() {
         [e] {
             ApplyLogLevel(g_log_level.load());
             if (!e->phone.Open()) return false;
-            e->thread.Watch(e->phone.SipSockets());
+            e->thread.Watch(e->phone.WakeSockets());
             return true;
         },
         [e] {
             const bool busy = e->phone.Tick();
-            if (e->phone.SipSocketsChanged()) e->thread.Watch(e->phone.SipSockets());
+            if (e->phone.SipSocketsChanged()) e->thread.Watch(e->phone.WakeSockets());
             return busy;
         },
         [e] { e->phone.Close(); }, kPeriods);

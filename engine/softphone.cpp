@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
+
+#include <bctoolbox/logging.h>
 
 #include "cp936.h"
 
@@ -20,6 +23,17 @@ namespace {
 constexpr auto kLevelPeriod = std::chrono::milliseconds(250);
 constexpr auto kCloseLimit = std::chrono::seconds(3);
 constexpr auto kSocketCheckPeriod = std::chrono::seconds(1);
+// Adding one address and deleting another, or a link going down, arrives as
+// a few events within milliseconds: the way out is looked at once after them.
+constexpr auto kNetSettle = std::chrono::milliseconds(300);
+// The registration the client asks for. A registrar that restarts and loses
+// its registrations (or one that expired them while the machine slept) knows
+// the client again at the next refresh, at about nine tenths of this.
+constexpr int kRegisterSeconds = 600;
+// Behind a home router an idle UDP mapping is forgotten after 30 s at worst:
+// one keep-alive (four bytes) each period keeps it, and the server's INVITE
+// reaches the client.
+constexpr int kKeepAliveMs = 30000;
 
 std::string Text(const char* s) { return s ? s : ""; }
 
@@ -257,7 +271,8 @@ bool Softphone::Open() {
     const std::string factory_rc = data_dir_ + "/factory.rc";
     {
         std::ofstream rc(factory_rc);
-        rc << "[sip]\nsip_port=" << LocalSipPort() << "\nsip_tcp_port=0\nsip_tls_port=0\n";
+        rc << "[sip]\nsip_port=" << LocalSipPort()
+           << "\nsip_tcp_port=0\nsip_tls_port=0\nkeepalive_period=" << kKeepAliveMs << "\nauto_net_state_mon=0\n";
     }
     core_ = linphone_factory_create_core_3(factory, nullptr, factory_rc.c_str(), nullptr);
     if (!core_) {
@@ -318,8 +333,15 @@ bool Softphone::Open() {
         std::filesystem::remove_all(data_dir_);
         return false;
     }
-    // The core sends nothing until it believes the network is up.
+    // The core sends nothing until it believes the network is up. Its own
+    // watch is off (auto_net_state_mon): it looks every five seconds at the
+    // way to an outside address, so it sees neither a lost way to a registrar
+    // on a private network nor another route from the same address, and a
+    // change only seconds later. The engine watches the kernel's addresses
+    // and routes towards the registrar instead (CheckNetwork).
     linphone_core_set_network_reachable(core_, TRUE);
+    linphone_core_enable_keep_alive(core_, TRUE);
+    if (!net_.Open()) bctbx_warning("network: cannot watch addresses and routes; changes go unnoticed");
     CheckSipSockets();
     return true;
 }
@@ -337,6 +359,49 @@ void Softphone::CheckSipSockets() {
     if (fds == sip_fds_) return;
     sip_fds_ = std::move(fds);
     sip_fds_changed_ = true;
+}
+
+std::vector<int> Softphone::WakeSockets() const {
+    std::vector<int> fds = sip_fds_;
+    if (net_.Fd() >= 0) fds.push_back(net_.Fd());
+    return fds;
+}
+
+// What the kernel says about the way to the registrar, after a change of
+// addresses or routes, or when registering. No way there: the core stops
+// sending and the client hears it is not registered. Back, or out through
+// another local address: the core opens its transports anew and registers
+// from there. The same address by another way (a new default route, another
+// router): one REGISTER tells the server where the client is now.
+void Softphone::CheckNetwork(bool registering) {
+    if (reg_host_.empty()) return;
+    const std::string local = NetWatch::LocalAddressTowards(reg_host_, reg_port_);
+    const bool was_down = net_down_;
+    const std::string before = std::exchange(net_local_, local);
+    net_down_ = local.empty();
+    if (net_down_) {
+        if (was_down && !registering) return;
+        bctbx_message("network: no route to %s; not registered until there is one", reg_host_.c_str());
+        linphone_core_set_network_reachable(core_, FALSE);
+        if (account_ && !account_stopped_) ReportRegistration(408);
+        return;
+    }
+    if (was_down) {
+        bctbx_message("network: back, %s towards %s; registering", local.c_str(), reg_host_.c_str());
+        linphone_core_set_network_reachable(core_, TRUE);
+        return;
+    }
+    if (registering) return;
+    if (local != before) {
+        bctbx_message("network: local address %s instead of %s; registering from it", local.c_str(), before.c_str());
+        linphone_core_set_network_reachable(core_, FALSE);
+        linphone_core_set_network_reachable(core_, TRUE);
+        return;
+    }
+    if (account_ && !account_stopped_ && linphone_proxy_config_get_state(account_) != LinphoneRegistrationProgress) {
+        bctbx_message("network: routes changed; registering again from %s", local.c_str());
+        linphone_proxy_config_refresh_register(account_);
+    }
 }
 
 bool Softphone::SipSocketsChanged() {
@@ -386,6 +451,10 @@ void Softphone::Close() {
     sip_fds_.clear();
     sip_port_ = 0;
     sip_fds_changed_ = true;
+    net_.Close();
+    net_local_.clear();
+    net_down_ = false;
+    net_check_ = false;
     std::error_code ec;
     std::filesystem::remove_all(data_dir_, ec);
 }
@@ -405,9 +474,17 @@ bool Softphone::Tick() {
         ReportLevels();
     }
     if (now >= next_socket_check_) CheckSipSockets();
-    // A call and a registration on its way keep the stack's timers running
-    // at full pace (retransmissions, media, levels).
-    return !lines_.empty() ||
+    if (net_.Drain()) {
+        net_check_ = true;
+        net_check_at_ = now + kNetSettle;
+    }
+    if (net_check_ && now >= net_check_at_) {
+        net_check_ = false;
+        CheckNetwork(false);
+    }
+    // A call, a registration on its way and a look at the network due keep
+    // the stack's timers running at full pace (retransmissions, media, levels).
+    return !lines_.empty() || net_check_ ||
            (account_ && !account_stopped_ && linphone_proxy_config_get_state(account_) == LinphoneRegistrationProgress);
 }
 
@@ -519,6 +596,7 @@ void Softphone::Register(const std::string& server, const std::string& user, con
     linphone_proxy_config_set_routes(cfg, routes);
     bctbx_list_free(routes);
     linphone_proxy_config_enable_register(cfg, TRUE);
+    linphone_proxy_config_set_expires(cfg, kRegisterSeconds);
     reg_host_ = host;
     reg_port_ = port;
     reg_user_ = user;
@@ -528,6 +606,7 @@ void Softphone::Register(const std::string& server, const std::string& user, con
     linphone_core_add_proxy_config(core_, cfg);
     linphone_core_set_default_proxy_config(core_, cfg);
     linphone_proxy_config_unref(cfg);
+    CheckNetwork(true);
 }
 
 std::vector<std::string> Softphone::Devices(bool playback) {

@@ -12,6 +12,7 @@
 
 #include <linphone/core.h>
 
+#include "net_watch.h"
 #include "zent_softphone.h"
 
 namespace zent {
@@ -46,6 +47,8 @@ public:
     // that they are other ones than last asked for.
     const std::vector<int>& SipSockets() const { return sip_fds_; }
     bool SipSocketsChanged();
+    // What wakes the engine: the SIP sockets and the watch of the network.
+    std::vector<int> WakeSockets() const;
 
     void SetCodecs(const std::vector<std::string>& codecs);
     void Register(const std::string& server, const std::string& user, const std::string& password,
@@ -84,6 +87,7 @@ private:
     bool NoLines();
     bool NotRegistered();
     void CheckSipSockets();
+    void CheckNetwork(bool registering);
 
     LinphoneCore* core_ = nullptr;
     LinphoneCoreCbs* cbs_ = nullptr;
@@ -102,6 +106,14 @@ private:
     int sip_port_ = 0;
     bool sip_fds_changed_ = false;
     std::chrono::steady_clock::time_point next_socket_check_{};
+    // The way to the registrar: the local address last seen towards it
+    // ("" none, "?" a host name the kernel cannot be asked about), and a
+    // look due once a burst of network events has settled.
+    NetWatch net_;
+    std::string net_local_;
+    bool net_down_ = false;
+    bool net_check_ = false;
+    std::chrono::steady_clock::time_point net_check_at_{};
 };
 
 }  // namespace zent

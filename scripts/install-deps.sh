@@ -28,6 +28,9 @@ PACKAGES=(
   # an independent SIP client as the second subscriber (tests/baresip); its
   # ALSA sound reaches the private PulseAudio through the pulse plug-in
   baresip-core libasound2-plugins
+  # reachability tests (tests/reach): a home router's NAT between network
+  # namespaces, a stand-in of logind's sleep signal on a private system bus
+  nftables python3-dbus
   # Windows build of core/ and net/, tested under Wine (zh_CN locale for code page 936)
   g++-mingw-w64-x86-64-posix wine64 locales
 )

@@ -19,6 +19,7 @@
 #   ECHO_MEDIA_PORT  its RTP port, every packet goes back to its sender [16100]
 #   HOLD_MS      how long the peer keeps an answered call [5000]
 #   ACCOUNTS     "number:password ..." [13800138000:123456 13900139000:654321]
+#   MAX_EXPIRES  the longest registration the SIP server grants, seconds [3600]
 set -u
 
 TOOLS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -33,6 +34,7 @@ ECHO_PORT="${ECHO_PORT:-5072}"
 ECHO_MEDIA_PORT="${ECHO_MEDIA_PORT:-16100}"
 HOLD_MS="${HOLD_MS:-5000}"
 ACCOUNTS="${ACCOUNTS:-13800138000:123456 13900139000:654321}"
+MAX_EXPIRES="${MAX_EXPIRES:-3600}"
 PEER_PREFIX="100861"
 BUSY_NUMBER="10086110486"
 ECHO_NUMBER="10086110888"
@@ -111,7 +113,7 @@ render_configs() {
   R_SIP_IP="$SIP_IP" R_SIP_PORT="$SIP_PORT" R_SIP_DOMAIN="$SIP_DOMAIN" \
   R_PEER_ADDR="$SIP_IP:$PEER_PORT" R_PEER_PREFIX="$PEER_PREFIX" \
   R_BUSY_NUMBER="$BUSY_NUMBER" R_ECHO_NUMBER="$ECHO_NUMBER" R_ECHO_ADDR="$SIP_IP:$ECHO_PORT" R_MODULES="$KAMAILIO_MODULES" R_AUDIO="$AUDIO" \
-  R_HOLD_MS="$HOLD_MS" R_USERS="$users" \
+  R_HOLD_MS="$HOLD_MS" R_USERS="$users" R_MAX_EXPIRES="$MAX_EXPIRES" \
   python3 - "$TOOLS/sip/kamailio.cfg.in" "$RUNDIR/kamailio.cfg" \
       "$TOOLS/sip/peer_uas.xml.in" "$RUNDIR/peer_uas.xml" <<'EOF' || return 1
 import os, sys

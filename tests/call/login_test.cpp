@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/call/call_fixture.h"
 #include "platform/message_pump.h"
+#include "platform/resume.h"
 #include "tests/net/loopback_server.h"
 
 using text::ZH;
@@ -110,6 +111,42 @@ TEST_F(Login, DebugSipSrvSkipsFirstDiscoveryAndSecondReplacesServers) {
     EXPECT_TRUE(Logged(ZH("加密用户信息为空，重新获取：10.0.0.7:5060")));
     ASSERT_EQ(main.urls.size(), 1u);
     EXPECT_EQ(main.urls[0].rfind("http://10.0.0.7:8080/action_client.php?", 0), 0u);
+}
+
+// The end of a sleep: the last login's registration once more, but none
+// before a login, and none for a refused account (each refusal is a dialog).
+TEST_F(Login, ResumeRegistersAgainUnlessRefused) {
+    nettest::LoopbackServer server({Ok("10.0.0.7:5060#udes#md5tok")});
+    SetDiscoveryHost("127.0.0.1:" + std::to_string(server.Port()));
+    Account = "13800138000";
+    Password = "secret";
+    Create();
+    Drain();
+    platform::NotifyResumed();
+    EXPECT_TRUE(fake_engine::CallsOf("SphSipReg").empty()) << "no login yet";
+
+    AutoLogin = "1";
+    DebugSipSrv = "192.0.2.1:5999";
+    form->PostNotification(WM_CALL_LOGIN);
+    Drain();
+    ASSERT_EQ(fake_engine::CallsOf("SphSipReg").size(), 1u);
+    const struct {
+        int status;
+        std::size_t registrations;  // after the resume
+    } rows[] = {{401, 1}, {403, 1}, {404, 1}, {200, 2}, {408, 3}, {200, 4}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.status);
+        ASSERT_TRUE(fake_engine::FireReg(row.status));
+        Drain();
+        platform::NotifyResumed();
+        const auto regs = fake_engine::CallsOf("SphSipReg");
+        ASSERT_EQ(regs.size(), row.registrations);
+        EXPECT_EQ(regs.back().args,
+                  (std::vector<std::string>{"192.0.2.1:5999", "13800138000", "secret", "13800138000"}));
+    }
+    int woke = 0;
+    for (const text::Ansi& l : LogBufferLines()) woke += l.find(ZH("系统已唤醒，重新注册")) != text::Ansi::npos;
+    EXPECT_EQ(woke, 3) << "one log line each";
 }
 
 TEST_F(Login, LoginAskedForDuringAnotherRunsAfterIt) {
