@@ -12,6 +12,7 @@
 
 #include <linphone/core.h>
 
+#include "sound_server.h"
 #include "zent_softphone.h"
 
 namespace zent {
@@ -79,6 +80,7 @@ private:
     void ReportCall(int line, const char* state);
     void ReportLevels();
     void UseSoundDevices();
+    void FollowSoundServer(std::chrono::milliseconds wait);
     LinphoneCall* FindLine(int line);
     void IterateFor(std::chrono::milliseconds limit, bool (Softphone::*done)());
     bool NoLines();
@@ -102,6 +104,8 @@ private:
     int sip_port_ = 0;
     bool sip_fds_changed_ = false;
     std::chrono::steady_clock::time_point next_socket_check_{};
+    SoundServer sound_server_;
+    unsigned sound_devices_seen_ = 0;  // the server's device changes the stack's list knows
 };
 
 }  // namespace zent
