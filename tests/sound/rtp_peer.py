@@ -7,7 +7,7 @@ records what it receives, decoded, on its own clock.
   rtp_peer.py PORT SEND.wav RECORD.wav SECONDS
 
 SEND.wav and RECORD.wav are 8 kHz 16-bit mono; SEND.wav loops. Starts on the
-first packet received and stops SECONDS later, or 3 s after the last packet.
+first packet received and stops SECONDS later, or 6 s after the last packet.
 Prints "start WALL": the wall time of the recording's first sample, which is
 also when the first packet was sent. Each received packet lies in the
 recording at its arrival (a packet that arrives late lies late), so gaps and
@@ -46,7 +46,7 @@ def main(port, send_path, record_path, seconds):
     last_in = start
     while True:
         now = time.time()
-        if now - start > seconds or now - last_in > 3:
+        if now - start > seconds or now - last_in > 6:
             break
         due = start + sent * FRAME / RATE
         if now >= due:
