@@ -34,6 +34,9 @@ constexpr int kRegisterSeconds = 600;
 // one keep-alive (four bytes) each period keeps it, and the server's INVITE
 // reaches the client.
 constexpr int kKeepAliveMs = 30000;
+// How long a call's start waits for the sound server's answer about its
+// defaults (a headset plugged in a moment before).
+constexpr auto kDeviceWait = std::chrono::milliseconds(50);
 
 std::string Text(const char* s) { return s ? s : ""; }
 
@@ -468,6 +471,7 @@ bool Softphone::Tick() {
         linphone_proxy_config_enable_register(account_, FALSE);
         linphone_proxy_config_done(account_);
     }
+    FollowSoundServer(std::chrono::milliseconds(0));
     auto now = std::chrono::steady_clock::now();
     if (now >= next_levels_) {
         next_levels_ = now + kLevelPeriod;
@@ -619,22 +623,51 @@ std::vector<std::string> Softphone::Devices(bool playback) {
     return names;
 }
 
-// Calls play and record through the first playback and capture device of the
-// lists the client shows. Without both, the core plays and records through
-// files (silence), so calls still come about on a machine without sound.
+namespace {
+
+// The device of the list named `name`, or the list's first.
+const LinphoneAudioDevice* Pick(const std::vector<const LinphoneAudioDevice*>& list, const std::string& name) {
+    for (const LinphoneAudioDevice* dev : list) {
+        const char* driver = linphone_audio_device_get_driver_name(dev);
+        if (!name.empty() && driver && strcasecmp(driver, "PulseAudio") == 0 &&
+            name == Text(linphone_audio_device_get_device_name(dev)))
+            return dev;
+    }
+    return list.empty() ? nullptr : list.front();
+}
+
+}  // namespace
+
+// Calls play and record through the sound server's default devices (the
+// desktop's sound settings), else the first of the lists the client shows;
+// a call under way is moved by the sound server itself (SoundServer).
+// Without both, the core plays and records through files (silence), so
+// calls still come about on a machine without sound.
 void Softphone::UseSoundDevices() {
+    const SoundServer::Defaults& defaults = sound_server_.Current();
     bctbx_list_t* devices = linphone_core_get_extended_audio_devices(core_);
-    const auto play = SoundDevices(devices, true);
-    const auto record = SoundDevices(devices, false);
-    if (!play.empty() && !record.empty()) {
+    const LinphoneAudioDevice* play = Pick(SoundDevices(devices, true), defaults.playback);
+    const LinphoneAudioDevice* record = Pick(SoundDevices(devices, false), defaults.capture);
+    if (play && record) {
         linphone_core_set_use_files(core_, FALSE);
-        linphone_core_set_playback_device(core_, linphone_audio_device_get_id(play.front()));
-        linphone_core_set_capture_device(core_, linphone_audio_device_get_id(record.front()));
+        linphone_core_set_playback_device(core_, linphone_audio_device_get_id(play));
+        linphone_core_set_capture_device(core_, linphone_audio_device_get_id(record));
     } else {
         linphone_core_set_use_files(core_, TRUE);
         linphone_core_set_play_file(core_, nullptr);  // silence
     }
     bctbx_list_free_with_data(devices, reinterpret_cast<bctbx_list_free_func>(linphone_audio_device_unref));
+}
+
+// A change of the server's defaults or devices reaches the stack: its device
+// list is made anew when devices came or went (a headset plugged in).
+void Softphone::FollowSoundServer(std::chrono::milliseconds wait) {
+    if (!sound_server_.Poll(wait)) return;
+    if (sound_server_.Current().devices != sound_devices_seen_) {
+        sound_devices_seen_ = sound_server_.Current().devices;
+        linphone_core_reload_sound_devices(core_);
+    }
+    UseSoundDevices();
 }
 
 int Softphone::MakeCall(const std::string& number) {
@@ -646,6 +679,7 @@ int Softphone::MakeCall(const std::string& number) {
     LinphoneAddress* to = linphone_factory_create_address(linphone_factory_get(), ("sip:" + reg_host_).c_str());
     if (!to) return -1;
     linphone_address_set_username(to, n.c_str());
+    FollowSoundServer(kDeviceWait);
     const int id = next_line_++;
     pending_out_line_ = id;
     LinphoneCall* call = linphone_core_invite_address(core_, to);
@@ -675,7 +709,9 @@ LinphoneCall* Softphone::FindLine(int line) {
 
 void Softphone::Answer(int line) {
     LinphoneCall* call = FindLine(line);
-    if (call && IsIncomingRinging(linphone_call_get_state(call))) linphone_call_accept(call);
+    if (!call || !IsIncomingRinging(linphone_call_get_state(call))) return;
+    FollowSoundServer(kDeviceWait);
+    linphone_call_accept(call);
 }
 
 void Softphone::HangUp(int line) {

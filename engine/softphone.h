@@ -13,6 +13,7 @@
 #include <linphone/core.h>
 
 #include "net_watch.h"
+#include "sound_server.h"
 #include "zent_softphone.h"
 
 namespace zent {
@@ -82,6 +83,7 @@ private:
     void ReportCall(int line, const char* state);
     void ReportLevels();
     void UseSoundDevices();
+    void FollowSoundServer(std::chrono::milliseconds wait);
     LinphoneCall* FindLine(int line);
     void IterateFor(std::chrono::milliseconds limit, bool (Softphone::*done)());
     bool NoLines();
@@ -114,6 +116,8 @@ private:
     bool net_down_ = false;
     bool net_check_ = false;
     std::chrono::steady_clock::time_point net_check_at_{};
+    SoundServer sound_server_;
+    unsigned sound_devices_seen_ = 0;  // the server's device changes the stack's list knows
 };
 
 }  // namespace zent

@@ -11,6 +11,8 @@ PACKAGES=(
   qt6-wayland libqt6svg6 libgl-dev qt6-translations-l10n
   # core and engine
   libsimpleini-dev liblinphone-dev
+  # engine: the sound server's default devices
+  libpulse-dev
   # tests
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

@@ -3,7 +3,7 @@
 // benchmark: registers with SERVER, calls NUMBER offering only the given
 // codecs (default: the client's list), holds the line SECONDS and hangs up.
 // Prints each event with its wall time in seconds:
-//   answered T | hangup T | ended T | level T OUT IN
+//   registered T | answered T | hangup T | ended T | level T OUT IN
 // Exit 0 when the call was answered and ended, 1 otherwise.
 #include <chrono>
 #include <condition_variable>
@@ -70,7 +70,9 @@ int main(int argc, char** argv) {
     SphSipSetRegStatsCalllBack(OnReg);
     SphSipSetCallStatsCalllBack(OnCall);
     SphSipSetAudioStatsCalllBack(OnAudio);
-    SphSipInfo(0);
+    // ECHO_CALL_LOG=2 (or 3) shows the stack's messages on stderr.
+    const char* log = std::getenv("ECHO_CALL_LOG");
+    SphSipInfo(log ? std::atoi(log) : 0);
     SphSetAudioCode(codecs[0].c_str(), codecs[1].c_str(), codecs[2].c_str(), codecs[3].c_str(), codecs[4].c_str(),
                     codecs[5].c_str());
     SphSipReg(argv[1], "8613800138000", "sound", "8613800138000");
@@ -78,6 +80,11 @@ int main(int argc, char** argv) {
     if (!WaitFor([] { return g_reg != 0; }, 15) || g_reg != 200) {
         std::fprintf(stderr, "echo_call: registration gave %d\n", g_reg);
     } else {
+        // ECHO_CALL_IDLE=S: registered, the engine idles S seconds before the call.
+        std::printf("registered %.3f\n", Now());
+        std::fflush(stdout);
+        if (const char* idle = std::getenv("ECHO_CALL_IDLE"))
+            std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(idle)));
         const int line = SphSiMakeCall(argv[2]);
         if (line >= 0 && WaitFor([] { return g_answered || g_ended; }, 15) && g_answered) {
             std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(argv[3])));

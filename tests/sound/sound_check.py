@@ -7,6 +7,10 @@ Standard library only.
   sound_check.py tone OUT.wav FREQ[+FREQ...] SECONDS [ON OFF]
       a tone (several frequencies mixed); with ON OFF, bursts of ON seconds
       separated by OFF seconds of silence, for SECONDS in all
+  sound_check.py noise OUT.wav FREQ SECONDS
+      noise in a narrow band (about 100 Hz) around FREQ: found like a tone of
+      FREQ, but a call's echo canceller cannot predict it from its own echo
+      (a steady tone it learns to cancel when the far end echoes it back)
   sound_check.py track REC.wav NAME=FREQ[+FREQ...][-FREQ...] ...
       one line per stretch where each named tone sounds (the frequencies after
       a "-" must be absent, to tell it from a tone that shares the others):
@@ -88,6 +92,28 @@ def tone(path, freqs, seconds, on=None, off=None):
         env = min(1.0, j / fade, (length - 1 - j) / fade)
         v = sum(math.sin(2 * math.pi * f * i / RATE) for f in freqs) / len(freqs)
         out.append(int(32767 * 0.5 * env * v))
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(RATE)
+        w.writeframes(struct.pack("<%dh" % n, *out))
+
+
+def noise(path, freq, seconds, width=100.0):
+    """White noise through a two-pole resonator at freq, at about -14 dBFS."""
+    import random
+    rng = random.Random(int(freq))
+    r = math.exp(-math.pi * width / RATE)
+    a1, a2 = 2 * r * math.cos(2 * math.pi * freq / RATE), -r * r
+    gain = (1 - r) * math.sqrt(2)  # about unit power through the band
+    y1 = y2 = 0.0
+    out = []
+    n = int(RATE * seconds)
+    for i in range(n):
+        y = gain * rng.gauss(0, 1) + a1 * y1 + a2 * y2
+        y1, y2 = y, y1
+        env = min(1.0, i / (RATE * 0.01), (n - 1 - i) / (RATE * 0.01))
+        out.append(max(-32767, min(32767, int(32767 * env * y))))
     with wave.open(path, "wb") as w:
         w.setnchannels(1)
         w.setsampwidth(2)
@@ -179,6 +205,8 @@ def main(argv):
     if len(argv) >= 4 and argv[0] == "tone":
         extra = [float(x) for x in argv[4:6]] if len(argv) >= 6 else [None, None]
         tone(argv[1], freqs(argv[2]), float(argv[3]), *extra)
+    elif len(argv) == 4 and argv[0] == "noise":
+        noise(argv[1], float(argv[2]), float(argv[3]))
     elif len(argv) >= 3 and argv[0] == "track":
         track(argv[1], [(a.split("=")[0], freqs(a.split("=")[1])) for a in argv[2:]])
     elif len(argv) == 5 and argv[0] == "covers":
