@@ -8,7 +8,6 @@
 #include "app/main_window.h"
 #include "core/shared_state.h"
 #include "platform/qt/qt_text.h"
-#include "windows/message_window.h"
 
 StatusRow StatusRowFor(int callStatus) {
     switch (callStatus) {
@@ -76,5 +75,4 @@ void TfrmMain::ShowCall_Status_TimerTimer() {
     }
     if (Tips->text() != texts.caption) Tips->setText(texts.caption);
     UpdateTrayIcon(TrayMode::modify);
-    AlignReadTimersWithThisTick();  // the chat windows' 20 ms ticks fall on this one's wake-ups
 }
