@@ -2,6 +2,7 @@
 // The main window's components, their placement and the creation handler.
 #include "app/main_window.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -314,6 +315,18 @@ void TfrmMain::BuildTimers() {
     ShowCall_Status_Timer->start();
     Save_logTimer->start();
     Timer_bill->start();  // as stored; FormCreate switches it off
+    // The status tick stops when it has nothing to redraw, so an idle program
+    // does not wake five times a second. Every turn of the loop (before it
+    // sleeps, and as it wakes) a change of what the display shows starts the
+    // tick again: the change appears by the next tick, as with a tick that
+    // never stops, in the order the changes came.
+    const auto restart = [this] {
+        if (!ShowCall_Status_Timer->isActive() && StatusDisplayStale()) ShowCall_Status_Timer->start();
+    };
+    if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance()) {
+        connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, restart);
+        connect(loop, &QAbstractEventDispatcher::awake, this, restart);
+    }
 }
 
 void TfrmMain::FormCreate() {

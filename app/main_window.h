@@ -111,6 +111,9 @@ public:
     void TrayNotify(int mouseMessage);
     void Timer_HideTimer();
     void ShowCall_Status_TimerTimer();
+    // True when the status display does not show the present line state (or
+    // a text another part wrote over it): the next tick has work to do.
+    bool StatusDisplayStale() const;
     void Save_logTimerTimer();
     void Timer_billTimer();
     void ShowFormClick();
@@ -185,6 +188,7 @@ private:
         bool free = false;  // the idle picture is in the tray
         QString tipShown;
     } trayShown_;
+    int statusShown_ = -99;  // the line state the display last showed; none at first
     text::Ansi startPage_;
     QSize screenSize_;
     WindowGeometry placed_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The status display: every 200 ms the window is redrawn from Call_Status alone.
+// The status display: the window is redrawn from Call_Status alone, by a
+// 200 ms tick that runs while there is something to redraw.
 #include <QLabel>
+#include <QTimer>
 #include <QToolButton>
 
 #include <array>
@@ -8,7 +10,6 @@
 #include "app/main_window.h"
 #include "core/shared_state.h"
 #include "platform/qt/qt_text.h"
-#include "windows/message_window.h"
 
 StatusRow StatusRowFor(int callStatus) {
     switch (callStatus) {
@@ -51,8 +52,18 @@ const RowTexts& TextsFor(int callStatus) {
 }
 }  // namespace
 
+bool TfrmMain::StatusDisplayStale() const {
+    const int code = Call_Status;
+    const RowTexts& texts = TextsFor(code);
+    return code != statusShown_ || StatusTip != texts.tip || Tips->text() != texts.caption || !trayShown_.textsKnown ||
+           trayShown_.account != Account;
+}
+
 void TfrmMain::ShowCall_Status_TimerTimer() {
     const int code = Call_Status;  // read once: an engine event may change it meanwhile
+    // A tick with nothing to change is the last one until something changes
+    // (BuildTimers starts the timer again then).
+    const bool stale = StatusDisplayStale();
     const StatusRow row = StatusRowFor(code);
     const RowTexts& texts = TextsFor(code);
     StatusTip = texts.tip;
@@ -76,5 +87,6 @@ void TfrmMain::ShowCall_Status_TimerTimer() {
     }
     if (Tips->text() != texts.caption) Tips->setText(texts.caption);
     UpdateTrayIcon(TrayMode::modify);
-    AlignReadTimersWithThisTick();  // the chat windows' 20 ms ticks fall on this one's wake-ups
+    statusShown_ = code;
+    if (!stale) ShowCall_Status_Timer->stop();
 }

@@ -33,8 +33,11 @@ void CopyToField(char* field, std::size_t size, const text::Ansi& src) {
 }
 
 void TMsgQueue::Push(const MsgRecord& r) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    items_.push_back(r);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        items_.push_back(r);
+    }
+    if (PushListener listener = listener_.load()) listener(r);
 }
 
 std::size_t TMsgQueue::Size() const {

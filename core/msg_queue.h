@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Received text messages that no message window has taken yet.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -36,13 +37,26 @@ public:
         items_.pop_front();
         return r;
     }
+    // True when `pred` accepts any record, front to back.
+    template <class Pred>
+    bool AnyOf(Pred pred) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const MsgRecord& r : items_)
+            if (pred(r)) return true;
+        return false;
+    }
     std::size_t Size() const;
     bool Empty() const { return Size() == 0; }
     void Clear();
+    // Called after each Push, on the pushing thread, outside the lock: the
+    // windows learn that a message waits without looking for one.
+    using PushListener = void (*)(const MsgRecord&);
+    void SetPushListener(PushListener listener) { listener_ = listener; }
 
 private:
     mutable std::mutex mutex_;
     std::deque<MsgRecord> items_;
+    std::atomic<PushListener> listener_{nullptr};
 };
 
 extern TMsgQueue MsgQueue;

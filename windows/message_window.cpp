@@ -27,8 +27,6 @@ TfrmMessage* frmMessage = nullptr;
 
 namespace {
 
-bool g_readTimersToAlign = false;  // a window was made since the last alignment
-
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 QFrame* Panel(QWidget* parent, QFrame::Shape shape = QFrame::NoFrame) {
@@ -61,6 +59,8 @@ QString PlainLines(const text::Ansi& t) {
 
 TfrmMessage::TfrmMessage(QWidget* owner) : QWidget(owner, Qt::Window) {
     RegisterForm(this, "TfrmMessage");
+    ReadMsgTimer = new QTimer(this);  // first: setting the caption looks at it
+    ReadMsgTimer->setInterval(20);
     SetCaption(ZH("短信"));
     setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
     // 572 x 499 with the frame of a normal caption and border.
@@ -137,9 +137,6 @@ TfrmMessage::TfrmMessage(QWidget* owner) : QWidget(owner, Qt::Window) {
     rows->addWidget(HorizontalSplitter, 1);
     rows->addWidget(BottomPanel);
 
-    ReadMsgTimer = new QTimer(this);
-    ReadMsgTimer->setInterval(20);
-
     connect(spbSend, &QToolButton::clicked, this, &TfrmMessage::spbSendClick);
     connect(spbCall, &QToolButton::clicked, this, &TfrmMessage::spbCallClick);
     connect(spbClose, &QToolButton::clicked, this, &TfrmMessage::spbCloseClick);
@@ -158,6 +155,8 @@ TfrmMessage::~TfrmMessage() {
 void TfrmMessage::SetCaption(const text::Ansi& caption) {
     caption_ = caption;
     setWindowTitle(QFromAnsi(caption));
+    // A window made for a message that is already queued takes it.
+    StartReadingWhenMessageWaits();
 }
 
 void TfrmMessage::FormCreate() {
@@ -170,22 +169,11 @@ void TfrmMessage::FormCreate() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     SendMsg->setFocus();
-    ReadMsgTimer->start();
-    StartReadTimersInStep();
-    g_readTimersToAlign = true;
+    StartReadingWhenMessageWaits();
 }
 
-void StartReadTimersInStep() {
-    // Restarted in one go, the timers fall due in the same turn of the event
-    // loop: any number of windows wake the program 50 times a second, not 50
-    // times each. Each tick comes at most one period late, once.
-    for (TfrmMessage* w : MessageWindows()) w->ReadMsgTimer->start();
-}
-
-void AlignReadTimersWithThisTick() {
-    if (!g_readTimersToAlign) return;
-    g_readTimersToAlign = false;
-    StartReadTimersInStep();
+void TfrmMessage::StartReadingWhenMessageWaits() {
+    if (!ReadMsgTimer->isActive() && MessageWaitsFor(PeerNumberFromCaption(caption_))) ReadMsgTimer->start();
 }
 
 void TfrmMessage::AppendHistory(const text::Ansi& line) {
@@ -239,7 +227,17 @@ void TfrmMessage::showEvent(QShowEvent* e) {
 
 void TfrmMessage::ReadMsgTimerTimer() {
     PeerNumber = PeerNumberFromCaption(caption_);
-    if (PeerNumber.empty()) return;  // no peer: the start-up window takes nothing
+    const bool shown = TakeOneMessage();
+    // Nothing left for this window: no tick until the next one for it is queued.
+    if (!MessageWaitsFor(PeerNumber)) ReadMsgTimer->stop();
+    if (!shown) return;
+    platform::MarkMessageShown();
+    // The next message may belong to a window not made or not shown yet.
+    ShowWindowForFrontMessage();
+}
+
+bool TfrmMessage::TakeOneMessage() {
+    if (PeerNumber.empty()) return false;  // no peer: the start-up window takes nothing
     const text::Ansi taken = TakeMessageFor(PeerNumber);
     if (!taken.empty()) {
         const std::size_t p = taken.find('@');
@@ -250,9 +248,7 @@ void TfrmMessage::ReadMsgTimerTimer() {
         AppendHistory(text::Ansi(stray->sender) + ZH(" 说："));
         AppendHistory(" " + text::Ansi(stray->text));
     } else {
-        return;
+        return false;
     }
-    platform::MarkMessageShown();
-    // The next message may belong to a window not made or not shown yet.
-    ShowWindowForFrontMessage();
+    return true;
 }

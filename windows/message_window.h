@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A chat window for one peer's SIP text messages. The caption "(" + number +
 // ")" names the peer; the window takes that peer's received messages from
-// MsgQueue every 20 ms, sends through the call control, and can call the
-// peer or hang up. Closing only hides it.
+// MsgQueue every 20 ms while one of them waits there (the timer stands still
+// otherwise, so an idle window never wakes the program), sends through the
+// call control, and can call the peer or hang up. Closing only hides it.
 #pragma once
 #include <QWidget>
 
@@ -36,7 +37,7 @@ public:
     QToolButton* spbSend;
     QToolButton* spbCall;
     QToolButton* spbClose;
-    QTimer* ReadMsgTimer;
+    QTimer* ReadMsgTimer = nullptr;
     text::Ansi PeerNumber;
 
     // The caption is kept as CP936 bytes, so the peer cut from it is the very
@@ -49,11 +50,16 @@ public:
     void spbCallClick();
     void spbCloseClick();
     void ReadMsgTimerTimer();
+    // Starts ReadMsgTimer when a message for this window's peer is queued
+    // and the timer stands still; a running timer keeps its beat.
+    void StartReadingWhenMessageWaits();
 
 protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    // Shows the message the window may take now, if any; true when it did.
+    bool TakeOneMessage();
     // Adds one line (several when `line` holds line breaks) at the end of the
     // history, as plain text: a sender's markup is shown, never interpreted.
     void AppendHistory(const text::Ansi& line);
@@ -63,11 +69,3 @@ private:
 };
 
 extern TfrmMessage* frmMessage;
-
-// Restarts every message window's ReadMsgTimer now, all in one go, so that
-// they tick together.
-void StartReadTimersInStep();
-// Called from another timer's tick: when a window was made since the last
-// call, restarts the timers in step with that tick, so that theirs and it
-// share the program's wake-ups.
-void AlignReadTimersWithThisTick();

@@ -2,6 +2,7 @@
 #include "windows/message_windows.h"
 
 #include <QApplication>
+#include <QMetaObject>
 
 #include <algorithm>
 
@@ -63,6 +64,19 @@ void DropMessage(const MsgRecord& r) {
              text::Ansi(r.text));
 }
 
+// The queue's listener while any window exists: the windows of the message's
+// peer start reading. A push from another thread is handed to the GUI thread,
+// where the timers live.
+void OnMessageQueued(const MsgRecord& r) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [peer = PeerOfSender(r.sender)] {
+            for (TfrmMessage* w : List())
+                if (PeerNumberFromCaption(w->Caption()) == peer) w->StartReadingWhenMessageWaits();
+        },
+        Qt::AutoConnection);
+}
+
 TfrmMessage* CreateWindowFor(const text::Ansi& number) {
     // Owned by the call-control form: it lives until that form is destroyed.
     auto* w = new TfrmMessage(frmCall);
@@ -78,12 +92,18 @@ const std::vector<TfrmMessage*>& MessageWindows() { return List(); }
 void AddMessageWindow(TfrmMessage* w) {
     List().push_back(w);
     SetMessageWindowsPort(&ThePort());
+    MsgQueue.SetPushListener(&OnMessageQueued);
 }
 
 void RemoveMessageWindow(TfrmMessage* w) {
     auto& list = List();
     list.erase(std::remove(list.begin(), list.end(), w), list.end());
     if (list.empty() && messageWindowsPort() == &ThePort()) SetMessageWindowsPort(nullptr);
+    if (list.empty()) MsgQueue.SetPushListener(nullptr);
+}
+
+bool MessageWaitsFor(const text::Ansi& number) {
+    return !number.empty() && MsgQueue.AnyOf([&](const MsgRecord& r) { return PeerOfSender(r.sender) == number; });
 }
 
 TfrmMessage* FindMessageWindow(const text::Ansi& number) {

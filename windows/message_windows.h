@@ -16,6 +16,10 @@ const std::vector<TfrmMessage*>& MessageWindows();
 void AddMessageWindow(TfrmMessage* w);
 void RemoveMessageWindow(TfrmMessage* w);
 
+// True when the queue holds a message that the window of `number` takes;
+// always false for an empty number.
+bool MessageWaitsFor(const text::Ansi& number);
+
 // The first message window whose caption gives `number`, or nullptr; always
 // nullptr for an empty number (the start-up window is never a peer's).
 TfrmMessage* FindMessageWindow(const text::Ansi& number);

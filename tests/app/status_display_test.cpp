@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The 200 ms status display, row by row.
 #include <QLabel>
+#include <QTest>
 #include <QToolButton>
 
 #include "tests/app/main_window_fixture.h"
@@ -48,6 +49,42 @@ INSTANTIATE_TEST_SUITE_P(Codes, StatusDisplayTest,
                                            Row{5, "线路1呼入", false, false, false, true},
                                            Row{99, "未知状态码", false, true, true, false},
                                            Row{-2, "未知状态码", false, true, true, false}));
+
+// The display waits for a change instead of ticking: with nothing to redraw
+// its timer stands still; each change of the line state (and a text another
+// part wrote) starts it again on the next turn of the loop, due within one
+// period, and the change shows, in the order the changes came.
+TEST_F(MainWindowTest, StatusTickRunsOnlyWhileThereIsSomethingToRedraw) {
+    TfrmMain& w = Main();
+    w.show();
+    QTimer* tick = w.ShowCall_Status_Timer;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tick->isActive(); }, 5000)) << "nothing to redraw: no tick";
+    EXPECT_EQ(w.Tips->text(), Q(" 未登录"));
+    const struct {
+        int code;
+        const char* written;  // by another part after the state changed, or nullptr
+        const char* caption;
+        bool freeShown, hangUpShown;
+    } steps[] = {{0, nullptr, " 空闲待机", true, false},
+                 {1, nullptr, " 正在呼叫...", false, true},
+                 {3, "呼出通话中...", " 拨打通话中...", false, true},
+                 {3, "获取软交换节点出错", " 拨打通话中...", false, true},
+                 {0, nullptr, " 空闲待机", true, false}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.caption);
+        Call_Status = step.code;
+        if (step.written) w.SetTips(ZH(step.written));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(tick->isActive());
+        EXPECT_EQ(tick->interval(), 200);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.Tips->text() == Q(step.caption); }, 5000));
+        EXPECT_EQ(w.ImageFree->isVisible(), step.freeShown);
+        EXPECT_EQ(w.ImageBusy->isVisible(), !step.freeShown);
+        EXPECT_EQ(w.spbHanpCall->isVisible(), step.hangUpShown);
+        EXPECT_EQ(StatusTip, ZH(step.caption + 1));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !tick->isActive(); }, 5000)) << "stops once shown";
+    }
+}
 
 TEST_F(MainWindowTest, NotLoggedInLeavesTheAnswerButtonWhereItWas) {
     TfrmMain& w = Main();

@@ -5,6 +5,7 @@
 // and takes it down again; every server it starts is stopped at the end.
 #pragma once
 #include <QElapsedTimer>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -57,8 +58,9 @@ protected:
     static constexpr int kRawPort = 15300;
     static std::string SendRaw(std::string request, int ms = 10000);
 
-    // Counts the ticks of the main window's status display from now on and
-    // keeps the longest gap between two of them (or since the start).
+    // Counts the ticks of a 200 ms timer on the GUI loop from now on (the
+    // status display's own tick stops while nothing changes) and keeps the
+    // longest gap between two of them (or since the start).
     void WatchStatusTicks();
     int StatusTicks() const { return ticks_; }
     qint64 LongestTickGapMs() const;
@@ -77,4 +79,5 @@ private:
     int ticks_ = 0;
     qint64 longestGap_ = 0;
     QElapsedTimer sinceTick_;
+    std::unique_ptr<QTimer> probe_;
 };
