@@ -196,6 +196,7 @@ private:
     text::Ansi startPage_;
     static constexpr std::size_t kDroppedLogged = 100;
     std::set<text::Ansi> droppedLogged_;  // what the page asked for in vain, as logged
+    QString hoveredLink_;                 // the link under the pointer or the key's focus now
     QSize screenSize_;
     WindowGeometry placed_;
 };

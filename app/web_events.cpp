@@ -59,7 +59,10 @@ private:
 
 void TfrmMain::ConnectWebEvents() {
     QWebEnginePage* page = CppWebBrowser->page();
-    connect(page, &QWebEnginePage::linkHovered, this, &TfrmMain::CppWebBrowserStatusTextChange);
+    connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& link) {
+        hoveredLink_ = link;  // empty once the pointer has left the link
+        CppWebBrowserStatusTextChange(link);
+    });
     // The engine has no status line of its own; a finished page gives the
     // plain message a browser shows then.
     connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
@@ -96,10 +99,9 @@ void TfrmMain::CppWebBrowserNewWindow(const QUrl& address, bool byUser) {
         return;
     }
     // A click lends the page's scripts its right to open a window for a few
-    // seconds, also a click beside the links: only the call link itself
-    // starts its call.
-    const bool callLink = WebPagePath == kIpCallPath || WebPagePath == kBridgeCallPath;
-    if (callLink && ParseStatusText(AnsiFromQ(address.toString()), WebServer).path != WebPagePath) {
+    // seconds, also a click beside the links: only the window of the link
+    // under the pointer (or the key's focus) is the user's.
+    if (hoveredLink_.isEmpty() || QUrl(hoveredLink_) != address) {
         LogDropped(ZH("网页打开的新窗口不是所点的链接，已忽略："), address);
         return;
     }

@@ -19,6 +19,7 @@
 #   ECHO_MEDIA_PORT  its RTP port, every packet goes back to its sender [16100]
 #   HOLD_MS      how long the peer keeps an answered call [5000]
 #   ACCOUNTS     "number:password ..." [13800138000:123456 13900139000:654321]
+#   PAGE_SCRIPT  a file of script the client page carries, as if tampered with []
 set -u
 
 TOOLS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -136,6 +137,7 @@ start_web() {
   local args=(--bind "$SIP_IP" --port "$WEB_PORT" --sip-server "$SIP_IP:$SIP_PORT")
   local pair
   for pair in $ACCOUNTS; do args+=(--account "$pair"); done
+  [ -n "${PAGE_SCRIPT:-}" ] && args+=(--page-script "$PAGE_SCRIPT")
   launch web python3 -u "$TOOLS/standin_web.py" "${args[@]}"
 }
 

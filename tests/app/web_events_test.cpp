@@ -203,16 +203,19 @@ TEST_F(WebEventsTest, NewWindowsActOnlyForTheUsersClickAndOnlyWebAddressesLeave)
         // A click beside the links lends a script its right to open one.
         {"click, another address on a call link", ipCall, other, true, false, false, nullptr,
          "网页打开的新窗口不是所点的链接，已忽略："},
+        {"click beside the links", "", ipCall, true, false, false, nullptr, "网页打开的新窗口不是所点的链接，已忽略："},
         {"click, call link", ipCall, ipCall, true, true, false, nullptr, nullptr},
         {"click, bridge link", bridge, bridge, true, false, true, nullptr, nullptr},
         {"click, web page", other, other, true, false, false, "http://127.0.0.1:9/other.html?a=1", nullptr},
-        {"click, https", other, "https://127.0.0.1:9/x", true, false, false, "https://127.0.0.1:9/x", nullptr},
-        {"click, file", other, "file:///etc/passwd", true, false, false, nullptr, "网页要打开的地址不是网页，已忽略："},
-        {"click, own scheme", other, "ravelo-test-scheme:payload", true, false, false, nullptr,
+        {"click, https", "https://127.0.0.1:9/x", "https://127.0.0.1:9/x", true, false, false, "https://127.0.0.1:9/x",
+         nullptr},
+        {"click, file", "file:///etc/passwd", "file:///etc/passwd", true, false, false, nullptr,
          "网页要打开的地址不是网页，已忽略："},
-        {"click, javascript", other, "javascript:alert(1)", true, false, false, nullptr,
+        {"click, own scheme", "ravelo-test-scheme:payload", "ravelo-test-scheme:payload", true, false, false, nullptr,
          "网页要打开的地址不是网页，已忽略："},
-        {"click, data", other, "data:text/html,<b>x</b>", true, false, false, nullptr,
+        {"click, javascript", "javascript:alert(1)", "javascript:alert(1)", true, false, false, nullptr,
+         "网页要打开的地址不是网页，已忽略："},
+        {"click, data", "data:text/html,<b>x</b>", "data:text/html,<b>x</b>", true, false, false, nullptr,
          "网页要打开的地址不是网页，已忽略："},
     };
     for (const Case& c : cases) {
@@ -222,7 +225,7 @@ TEST_F(WebEventsTest, NewWindowsActOnlyForTheUsersClickAndOnlyWebAddressesLeave)
         desk.shell.opened.clear();
         ClearLogBuffer();
         Call_Status = 0;
-        w.CppWebBrowserStatusTextChange(c.hovered);
+        emit w.CppWebBrowser->page()->linkHovered(c.hovered);
         for (int twice = 0; twice < 2; ++twice) w.CppWebBrowserNewWindow(QUrl(c.address), c.byUser);
         // Asked twice: a dropped address is logged the first time only.
         EXPECT_EQ(fake_engine::CallsOf("SphSiMakeCall").empty(), !c.calls);
