@@ -49,10 +49,16 @@ check "the script's window of an IP-call link places no call" no_call
 check "it is logged once, with the address" \
   logged_once "${dropped}http://127.0.0.1:8080/user/ip_call.php?x=1&n=10086110001"
 
+# Each case from an idle line, whatever the one before left.
+idle_again() { status_is 空闲待机 || { click_button "挂 断" && poll 10 status_is 空闲待机; }; }
+no_question_left() { ! dialog_shows "将要为您" || click_button "$NO"; }
+
+idle_again
 hover_ui link 桥接通话
 three_rounds
 check "the script's window of a bridge-call link asks nothing" no_question
 check "and orders no bridge call" no_order
+no_question_left
 
 hover_ui link 推荐好友注册
 three_rounds
