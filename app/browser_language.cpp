@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/browser_language.h"
 
+#include "app/service_page.h"
+
 #include <QLocale>
 #include <QWebEngineProfile>
 #include <QWebEnginePage>
@@ -11,6 +13,7 @@ QWebEngineView* NewClientBrowser(QWidget* parent) {
     // which is when the first view is made.
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
     auto* view = new QWebEngineView(parent);
+    view->setPage(new ServicePage(view));
     view->page()->profile()->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh"));
     return view;
 }

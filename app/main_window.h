@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <set>
+
 #include "app/window_geometry.h"
 #include "call/window_ports.h"
 #include "core/text.h"
@@ -25,6 +27,7 @@ class QStatusBar;
 class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
+class QUrl;
 class QWebEngineView;
 
 // Mouse messages of the tray callback, as the desktop reports them.
@@ -138,6 +141,10 @@ public:
     // plain message) and its request for a new window.
     void CppWebBrowserStatusTextChange(const QString& text);
     void CppWebBrowserNewWindow2(bool& cancel);
+    // A new window the page asked for: acted on only when the user's click or
+    // key (byUser) asked for it, and handed to another program only when it is
+    // a web address; anything else is logged and dropped.
+    void CppWebBrowserNewWindow(const QUrl& address, bool byUser);
     // Sees every event before it is delivered; true drops it.
     bool ApplicationEventsMessage(QObject* target, QEvent* message);
     void spbBridgeCallClick();
@@ -175,6 +182,7 @@ private:
     void ConnectWebEvents();
     void ConnectLineTypes();
     void ChangeLineType(const char* value, const char* notice);
+    void LogDropped(const text::Ansi& why, const QUrl& address);
 
     QWidget* leftTop_ = nullptr;   // ImageBusy, ImageFree and Tips stacked at the top
     bool phoneKeptFocus_ = false;  // the number box had the focus when the window lost the desktop's
@@ -190,6 +198,9 @@ private:
     } trayShown_;
     int statusShown_ = -99;  // the line state the display last showed; none at first
     text::Ansi startPage_;
+    static constexpr std::size_t kDroppedLogged = 100;
+    std::set<text::Ansi> droppedLogged_;  // what the page asked for in vain, as logged
+    QString hoveredLink_;                 // the link under the pointer or the key's focus now
     QSize screenSize_;
     WindowGeometry placed_;
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The service's web page talks to the client only through ordinary links:
-// hovering a call link puts its number into the number box, and opening it
-// in a new window starts the call here instead. Right clicks never reach the
+// hovering a call link puts its number into the number box, and the user's
+// click that opens it in a new window starts the call here instead. Right clicks never reach the
 // page, so the browser's own context menu never opens.
 #include <QComboBox>
 #include <QCoreApplication>
@@ -14,13 +14,16 @@
 #include <QWebEngineView>
 
 #include "app/main_window.h"
+#include "app/service_page.h"
 #include "app/status_link.h"
+#include "core/daily_log.h"
 #include "core/shared_state.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/startup_timing.h"
 #include "platform/shell.h"
 
 using text::Ansi;
+using text::ZH;
 
 namespace {
 
@@ -56,7 +59,10 @@ private:
 
 void TfrmMain::ConnectWebEvents() {
     QWebEnginePage* page = CppWebBrowser->page();
-    connect(page, &QWebEnginePage::linkHovered, this, &TfrmMain::CppWebBrowserStatusTextChange);
+    connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& link) {
+        hoveredLink_ = link;  // empty once the pointer has left the link
+        CppWebBrowserStatusTextChange(link);
+    });
     // The engine has no status line of its own; a finished page gives the
     // plain message a browser shows then.
     connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
@@ -69,11 +75,8 @@ void TfrmMain::ConnectWebEvents() {
     // order may show modal dialogs.
     connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
         const QUrl address = request.requestedUrl();
-        QTimer::singleShot(0, this, [this, address] {
-            bool cancel = false;
-            CppWebBrowserNewWindow2(cancel);
-            if (!cancel) platform::shell().Open(AnsiFromQ(address.toString(QUrl::FullyEncoded)));
-        });
+        const bool byUser = request.isUserInitiated();
+        QTimer::singleShot(0, this, [this, address, byUser] { CppWebBrowserNewWindow(address, byUser); });
     });
     ApplicationEvents = new ApplicationEventsHook(this);
 }
@@ -86,6 +89,39 @@ void TfrmMain::CppWebBrowserStatusTextChange(const QString& text) {
     WebPagePath = link.path;
     if (link.showInPanel) StatusPanel1->setText(QFromAnsi(s));
     if (!link.number.empty() && Call_Status == 0) PhoneNum->setEditText(QFromAnsi(link.number));
+}
+
+void TfrmMain::CppWebBrowserNewWindow(const QUrl& address, bool byUser) {
+    // The page is not to be trusted (it comes over plain HTTP): only the
+    // user's own click or key starts a call or another program.
+    if (!byUser) {
+        LogDropped(ZH("网页自行打开新窗口，已忽略："), address);
+        return;
+    }
+    // A click lends the page's scripts its right to open a window for a few
+    // seconds, also a click beside the links: only the window of the link
+    // under the pointer (or the key's focus) is the user's.
+    if (hoveredLink_.isEmpty() || QUrl(hoveredLink_) != address) {
+        LogDropped(ZH("网页打开的新窗口不是所点的链接，已忽略："), address);
+        return;
+    }
+    bool cancel = false;
+    CppWebBrowserNewWindow2(cancel);
+    if (cancel) return;
+    // Any other scheme would start whatever program claims it.
+    if (!ServicePage::IsWebAddress(address)) {
+        LogDropped(ZH("网页要打开的地址不是网页，已忽略："), address);
+        return;
+    }
+    platform::shell().Open(AnsiFromQ(address.toString(QUrl::FullyEncoded)));
+}
+
+void TfrmMain::LogDropped(const text::Ansi& why, const QUrl& address) {
+    // A script on a timer asks again and again: each address is logged once,
+    // and only so many of them.
+    const text::Ansi shown = ServicePage::ForLog(address);
+    if (droppedLogged_.size() >= kDroppedLogged || !droppedLogged_.insert(why + shown).second) return;
+    WriteLog(why + shown);
 }
 
 void TfrmMain::CppWebBrowserNewWindow2(bool& cancel) {

@@ -20,6 +20,7 @@
 #   HOLD_MS      how long the peer keeps an answered call [5000]
 #   ACCOUNTS     "number:password ..." [13800138000:123456 13900139000:654321]
 #   MAX_EXPIRES  the longest registration the SIP server grants, seconds [3600]
+#   PAGE_SCRIPT  a file of script the client page carries, as if tampered with []
 set -u
 
 TOOLS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -138,6 +139,7 @@ start_web() {
   local args=(--bind "$SIP_IP" --port "$WEB_PORT" --sip-server "$SIP_IP:$SIP_PORT")
   local pair
   for pair in $ACCOUNTS; do args+=(--account "$pair"); done
+  [ -n "${PAGE_SCRIPT:-}" ] && args+=(--page-script "$PAGE_SCRIPT")
   launch web python3 -u "$TOOLS/standin_web.py" "${args[@]}"
 }
 

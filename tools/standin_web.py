@@ -187,6 +187,9 @@ class Handler(BaseHTTPRequestHandler):
                row("忙线测试", BUSY_NUMBER, "服务器回应忙"),
                row("桥接演示", BRIDGE_DEMO, "桥接：服务器先呼叫您的电话"),
                base, base))
+        if self.server.cfg.page_script:
+            # A page tampered with on its way (tests): the script rides along.
+            body += "<script>%s</script>" % self.server.cfg.page_script
         self.reply_html(page("Ravelo 用户中心", body))
 
     def make_call(self, q):
@@ -243,6 +246,10 @@ ROUTES = {
 class Config:
     def __init__(self, args):
         self.sip_server = args.sip_server
+        self.page_script = ""
+        if args.page_script:
+            with open(args.page_script, encoding="utf-8") as f:
+                self.page_script = f.read()
         pairs = []
         for item in args.account:
             account, sep, password = item.partition(":")
@@ -259,6 +266,8 @@ def main(argv=None):
     ap.add_argument("--port", type=int, default=8080)
     ap.add_argument("--sip-server", default="127.0.0.1:5060",
                     help="host:port handed out by discovery")
+    ap.add_argument("--page-script", default="",
+                    help="file of script the client page carries (a tampered page)")
     ap.add_argument("--account", action="append", default=None,
                     help="NUMBER:PASSWORD, repeatable (default 13800138000:123456)")
     args = ap.parse_args(argv)

@@ -8,11 +8,14 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWindow>
 
+#include <algorithm>
 #include <memory>
 
+#include "core/daily_log.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/app/web_page_helpers.h"
 
@@ -176,27 +179,165 @@ TEST_F(WebEventsTest, OtherPathsAreNotOurs) {
     EXPECT_TRUE(desk.dialogs.shown.empty());
 }
 
-// The browser's own signals, end to end: a hovered link, a page that asks for
-// new windows, a finished page.
-TEST_F(WebEventsTest, BrowserSignalsReachTheHandlers) {
+TEST_F(WebEventsTest, NewWindowsActOnlyForTheUsersClickAndOnlyWebAddressesLeave) {
     TfrmMain& w = Idle();
     TfrmCall call;
-    ASSERT_TRUE(ShowWithPage(w, "<html><body>page</body></html>"));
-    EXPECT_EQ(w.StatusPanel1->text(), Q("完成"));  // the finished page's message
+    QCoreApplication::processEvents();
+    w.Save_logTimer->stop();  // the log lines stay in memory to be counted
+    ClearLogBuffer();
+    const QString ipCall = Link("user/ip_call.php?x=1&n=13912345678");
+    const QString bridge = Link("user/bridge_call.php?x=2&n=13912345678");
+    const QString other = "http://127.0.0.1:9/other.html?a=1";
+    const struct Case {
+        const char* what;
+        QString hovered;  // the link the pointer rests on
+        QString address;  // the window asked for
+        bool byUser;
+        bool calls, asks;    // an IP call placed; the bridge call's question asked
+        const char* opened;  // handed to the user's browser; null: nothing
+        const char* logged;  // the log line's reason (UTF-8); null: none
+    } cases[] = {
+        {"script, call link", ipCall, ipCall, false, false, false, nullptr, "网页自行打开新窗口，已忽略："},
+        {"script, bridge link", bridge, bridge, false, false, false, nullptr, "网页自行打开新窗口，已忽略："},
+        {"script, web page", other, other, false, false, false, nullptr, "网页自行打开新窗口，已忽略："},
+        // A click beside the links lends a script its right to open one.
+        {"click, another address on a call link", ipCall, other, true, false, false, nullptr,
+         "网页打开的新窗口不是所点的链接，已忽略："},
+        {"click beside the links", "", ipCall, true, false, false, nullptr, "网页打开的新窗口不是所点的链接，已忽略："},
+        {"click, call link", ipCall, ipCall, true, true, false, nullptr, nullptr},
+        {"click, bridge link", bridge, bridge, true, false, true, nullptr, nullptr},
+        {"click, web page", other, other, true, false, false, "http://127.0.0.1:9/other.html?a=1", nullptr},
+        {"click, https", "https://127.0.0.1:9/x", "https://127.0.0.1:9/x", true, false, false, "https://127.0.0.1:9/x",
+         nullptr},
+        {"click, file", "file:///etc/passwd", "file:///etc/passwd", true, false, false, nullptr,
+         "网页要打开的地址不是网页，已忽略："},
+        {"click, own scheme", "ravelo-test-scheme:payload", "ravelo-test-scheme:payload", true, false, false, nullptr,
+         "网页要打开的地址不是网页，已忽略："},
+        {"click, javascript", "javascript:alert(1)", "javascript:alert(1)", true, false, false, nullptr,
+         "网页要打开的地址不是网页，已忽略："},
+        {"click, data", "data:text/html,<b>x</b>", "data:text/html,<b>x</b>", true, false, false, nullptr,
+         "网页要打开的地址不是网页，已忽略："},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake_engine::Reset();
+        desk.dialogs.shown.clear();
+        desk.shell.opened.clear();
+        ClearLogBuffer();
+        Call_Status = 0;
+        emit w.CppWebBrowser->page()->linkHovered(c.hovered);
+        for (int twice = 0; twice < 2; ++twice) w.CppWebBrowserNewWindow(QUrl(c.address), c.byUser);
+        // Asked twice: a dropped address is logged the first time only.
+        EXPECT_EQ(fake_engine::CallsOf("SphSiMakeCall").empty(), !c.calls);
+        EXPECT_EQ(!desk.dialogs.shown.empty() && desk.dialogs.shown[0].kind == "question", c.asks);
+        if (c.opened) {
+            EXPECT_EQ(desk.shell.opened, std::vector<std::string>(2, c.opened));
+        } else {
+            EXPECT_TRUE(desk.shell.opened.empty());
+        }
+        const std::vector<text::Ansi> lines = LogBufferLines();
+        const auto saying = std::count_if(lines.begin(), lines.end(), [&](const text::Ansi& l) {
+            return c.logged &&
+                   l.find(ZH(c.logged) + AnsiFromQ(QUrl(c.address).toString(QUrl::FullyEncoded))) != text::Ansi::npos;
+        });
+        EXPECT_EQ(saying, c.logged ? 1 : 0) << "logged once, with the address";
+    }
+}
 
-    emit w.CppWebBrowser->page()->linkHovered(Link("user/ip_call.php?x=1&n=13912345678"));
-    EXPECT_EQ(w.PhoneNum->currentText(), "13912345678");
-    w.CppWebBrowser->page()->runJavaScript("window.open('" + Link("user/ip_call.php?x=1&n=13912345678") + "')");
-    EXPECT_TRUE(QTest::qWaitFor([] { return !fake_engine::CallsOf("SphSiMakeCall").empty(); }, 10000));
+// The browser's own signals, end to end: a page whose script asks for new
+// windows on a timer, and the user's real clicks on its links.
+TEST_F(WebEventsTest, ScriptWindowsStartNothingTheUsersClicksDo) {
+    TfrmMain& w = Idle();
+    TfrmCall call;
+    w.Save_logTimer->stop();
+    const QString ipCall = Link("user/ip_call.php?x=1&n=13912345678");
+    const QString other = Link("user_reg.php?op=regist&f=client");
+    ASSERT_TRUE(ShowWithPage(w,
+                             "<html><body style='margin:0'>"
+                             "<a id=c href='" +
+                                 ipCall +
+                                 "' target=_blank style='display:block;height:60px'>call</a>"
+                                 "<a id=o href='" +
+                                 other +
+                                 "' target=_blank style='display:block;height:60px'>other</a>"
+                                 "<script>window.rounds=0;setInterval(function(){"
+                                 "window.open(document.getElementById('c').href);"
+                                 "window.open('ravelo-test-scheme:payload');window.rounds++},50);</script>"
+                                 "</body></html>"));
+    ClearLogBuffer();
+    auto rounds = [&w] {
+        int n = -1;
+        w.CppWebBrowser->page()->runJavaScript("window.rounds", [&n](const QVariant& v) { n = v.toInt(); });
+        return QTest::qWaitFor([&n] { return n >= 0; }, 5000) ? n : -1;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rounds() >= 3; }, 10000));
+    QCoreApplication::processEvents();
+    const std::vector<text::Ansi> lines = LogBufferLines();
+    for (const QString& dropped : {ipCall, QString("ravelo-test-scheme:payload")}) {
+        const text::Ansi line = ZH("网页自行打开新窗口，已忽略：") + AnsiFromQ(dropped);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [&](const text::Ansi& l) { return l.find(line) != text::Ansi::npos; }),
+                  1)
+            << dropped.toStdString();
+    }
+    EXPECT_TRUE(fake_engine::CallsOf("SphSiMakeCall").empty());
     EXPECT_TRUE(desk.shell.opened.empty());
 
-    // A link of no meaning to us opens in the user's browser.
-    emit w.CppWebBrowser->page()->linkHovered("http://127.0.0.1:9/other.html?a=1");
-    w.CppWebBrowser->page()->runJavaScript("window.open('http://127.0.0.1:9/other.html?a=1')");
+    // The user's clicks: the pointer comes to rest on the link first (a
+    // fresh page may not take input yet, so it is moved there until the
+    // hover shows), then the click.
+    QWindow* window = w.windowHandle();
+    QWidget* inner = w.CppWebBrowser->focusProxy();
+    ASSERT_NE(inner, nullptr);
+    auto click = [&](int y, const char* path) {
+        const QPoint at = inner->mapTo(&w, QPoint(20, y));
+        int wiggle = 0;
+        const bool hovered = QTest::qWaitFor(
+            [&] {
+                QTest::mouseMove(window, at + QPoint(++wiggle % 2, 0));
+                return WebPagePath == path;
+            },
+            10000);
+        if (hovered) QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, at);
+        return hovered;
+    };
+    ASSERT_TRUE(click(30, "/user/ip_call.php"));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !fake_engine::CallsOf("SphSiMakeCall").empty(); }, 10000));
+    EXPECT_EQ(w.PhoneNum->currentText(), "13912345678");
+    ASSERT_TRUE(click(90, "/user_reg.php"));
     EXPECT_TRUE(QTest::qWaitFor([this] { return !desk.shell.opened.empty(); }, 10000));
-    ASSERT_EQ(desk.shell.opened.size(), 1u);
-    EXPECT_EQ(desk.shell.opened[0], "http://127.0.0.1:9/other.html?a=1");
+    EXPECT_EQ(desk.shell.opened, std::vector<std::string>{AnsiFromQ(other)});
     EXPECT_EQ(fake_engine::CallsOf("SphSiMakeCall").size(), 1u);
+}
+
+// The page reaches none of the client's files, and the browser itself is
+// never sent to one (a web server address from a hostile discovery answer).
+TEST_F(WebEventsTest, TheBrowserStaysOffLocalFiles) {
+    TfrmMain& w = Main();
+    w.Save_logTimer->stop();
+    QWebEngineSettings* s = w.CppWebBrowser->page()->settings();
+    EXPECT_FALSE(s->testAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls));
+    EXPECT_FALSE(s->testAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls));
+    EXPECT_EQ(s->unknownUrlSchemePolicy(), QWebEngineSettings::DisallowUnknownUrlSchemes);
+
+    ASSERT_TRUE(ShowWithPage(w, "<html><head><title>web</title></head><body>page</body></html>"));
+    desk.WriteFile("local.html", "<html><head><title>local</title></head><body>file</body></html>");
+    const QUrl file = QUrl::fromLocalFile(QString::fromStdString((desk.dir / "local.html").string()));
+    QSignalSpy titles(w.CppWebBrowser, &QWebEngineView::titleChanged);
+    ClearLogBuffer();
+    w.OpenWebPage(AnsiFromQ(file.toString()));
+    const text::Ansi line = ZH("网页要打开本机文件，已拒绝：") + AnsiFromQ(file.toString(QUrl::FullyEncoded));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&line] {
+            for (const text::Ansi& l : LogBufferLines())
+                if (l.find(line) != text::Ansi::npos) return true;
+            return false;
+        },
+        10000));
+    // A page that does load comes after it: the file's never showed.
+    ASSERT_TRUE(ShowWithPage(w, "<html><head><title>after</title></head><body>page</body></html>"));
+    for (const QList<QVariant>& t : titles) EXPECT_NE(t.value(0).toString(), "local");
+    EXPECT_NE(w.CppWebBrowser->url(), file);
 }
 
 TEST_F(WebEventsTest, RightButtonIsDroppedOnlyInsideTheBrowser) {
