@@ -3,7 +3,7 @@
 #pragma once
 #include <QString>
 
-#include "core/text.h"
+#include "platform/text.h"
 
 inline QString QFromAnsi(const text::Ansi& s) { return QString::fromStdU16String(text::ToUtf16(s)); }
 inline text::Ansi AnsiFromQ(const QString& s) { return text::FromUtf16(s.toStdU16String()); }

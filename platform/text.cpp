@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "text.h"
+#include "platform/text.h"
 
 #ifdef _WIN32
 #include <windows.h>
