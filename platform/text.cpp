@@ -176,6 +176,17 @@ bool IsDecimalInt32(std::string_view s) {
     return true;
 }
 
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
 std::string ToHex(std::string_view bytes) {
     static const char digits[] = "0123456789ABCDEF";
     std::string r;

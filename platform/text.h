@@ -31,6 +31,10 @@ Ansi Trim(std::string_view s);
 // integer; signs, blanks and every other character make it false.
 bool IsDecimalInt32(std::string_view s);
 
+// True when `a` and `b` differ at most in the case of ASCII letters, as
+// Info.ini's section and key names and the forms' class names are compared.
+bool SameName(std::string_view a, std::string_view b);
+
 // Upper-case hexadecimal of `bytes`, two digits a byte, no separators.
 std::string ToHex(std::string_view bytes);
 
