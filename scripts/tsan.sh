@@ -6,7 +6,7 @@
 # go to build-tsan/tsan-reports/. See docs/threads.md.
 #   bash scripts/tsan.sh
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 ROOT=$PWD
 BUILD=${TSAN_BUILD_DIR:-$ROOT/build-tsan}
 REPORTS=$BUILD/tsan-reports
