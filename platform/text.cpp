@@ -79,7 +79,8 @@ std::string Narrow(std::wstring_view w, UINT cp) {
 // surrogate does not shift the rest of the text), so no input is fatal.
 std::string Convert(std::string_view in, const char* to, const char* from, std::string_view bad, size_t unit = 1) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
+    // iconv_open says failure with (iconv_t)-1.
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);  // NOLINT(performance-no-int-to-ptr)
     std::string out;
     out.reserve(in.size() * 2);
     char* src = const_cast<char*>(in.data());
