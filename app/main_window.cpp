@@ -32,6 +32,7 @@
 #include "core/settings.h"
 #include "core/shared_state.h"
 #include "platform/dialogs.h"
+#include "platform/qt/flat_button.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/startup_timing.h"
@@ -40,21 +41,6 @@
 using text::ZH;
 
 TfrmMain* frmMain = nullptr;
-
-namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
-QToolButton* FlatButton(QWidget* parent, const QString& text, const QString& hint) {
-    auto* b = new QToolButton(parent);
-    b->setAutoRaise(true);
-    b->setText(text);
-    b->setToolTip(hint);
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
-}
-
-}  // namespace
 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     frmMain = this;
@@ -362,7 +348,7 @@ void TfrmMain::FormCreate() {
     });
     step([this] { ApplyGeometry(); });
     step([this] { WriteStartupLog(); });
-    step([] { Call_Status = -1; });
+    step([] { Call_Status = line_state::kLoggedOut; });
     step([this] { Timer_bill->stop(); });
     // The start-up lines reach the disk as soon as the loop runs, not only
     // with the first regular flush five seconds later.

@@ -66,7 +66,7 @@ bool TfrmMain::UpdateTrayIcon(TrayMode mode) {
 
     // The tray host repaints whatever it is handed: an icon and tip it already
     // shows are not handed again (RefreshTrayState forces it).
-    const bool free = Call_Status == 0;
+    const bool free = Call_Status == line_state::kIdle;
     if (mode == TrayMode::modify && tray_ && trayShown_.iconKnown && trayShown_.free == free &&
         trayShown_.tipShown == trayShown_.tip)
         return true;

@@ -13,13 +13,13 @@
 
 StatusRow StatusRowFor(int callStatus) {
     switch (callStatus) {
-    case -1: return {"未登录", false};
-    case 0: return {"空闲待机", true};
-    case 1: return {"正在呼叫...", false};
-    case 2: return {"等待接听...", false};
-    case 3: return {"拨打通话中...", false};
-    case 4: return {"接听通话中...", false};
-    case 5: return {"线路1呼入", false};
+    case line_state::kLoggedOut: return {"未登录", false};
+    case line_state::kIdle: return {"空闲待机", true};
+    case line_state::kCalling: return {"正在呼叫...", false};
+    case line_state::kRinging: return {"等待接听...", false};
+    case line_state::kOutConnected: return {"拨打通话中...", false};
+    case line_state::kInConnected: return {"接听通话中...", false};
+    case line_state::kIncoming: return {"线路1呼入", false};
     default: return {"未知状态码", false};
     }
 }
@@ -48,7 +48,7 @@ const RowTexts& TextsFor(int callStatus) {
         }
         return r;
     }();
-    return rows[callStatus >= -1 && callStatus <= 5 ? callStatus + 1 : 7];
+    return rows[callStatus >= line_state::kLoggedOut && callStatus <= line_state::kIncoming ? callStatus + 1 : 7];
 }
 }  // namespace
 
@@ -70,15 +70,15 @@ void TfrmMain::ShowCall_Status_TimerTimer() {
     // Widgets ignore a setting they already have, so unchanged rows repaint nothing.
     ImageFree->setVisible(row.idlePicture);
     ImageBusy->setVisible(!row.idlePicture);
-    if (code == -1) {
+    if (code == line_state::kLoggedOut) {
         spbAnswer->setEnabled(false);  // stays where it is, but cannot be pressed
         Switch(spbHanpCall, false);
         spbBridgeCall->setEnabled(false);
-    } else if (code == 0) {
+    } else if (code == line_state::kIdle) {
         Switch(spbAnswer, true);
         Switch(spbHanpCall, false);
         spbBridgeCall->setEnabled(true);
-    } else if (code >= 1 && code <= 5) {
+    } else if (code >= line_state::kCalling && code <= line_state::kIncoming) {
         Switch(spbAnswer, false);
         Switch(spbHanpCall, true);
     } else {

@@ -88,7 +88,7 @@ void TfrmMain::CppWebBrowserStatusTextChange(const QString& text) {
     const StatusLink link = ParseStatusText(s, WebServer);
     WebPagePath = link.path;
     if (link.showInPanel) StatusPanel1->setText(QFromAnsi(s));
-    if (!link.number.empty() && Call_Status == 0) PhoneNum->setEditText(QFromAnsi(link.number));
+    if (!link.number.empty() && Call_Status == line_state::kIdle) PhoneNum->setEditText(QFromAnsi(link.number));
 }
 
 void TfrmMain::CppWebBrowserNewWindow(const QUrl& address, bool byUser) {
@@ -127,9 +127,9 @@ void TfrmMain::LogDropped(const text::Ansi& why, const QUrl& address) {
 void TfrmMain::CppWebBrowserNewWindow2(bool& cancel) {
     if (WebPagePath != kIpCallPath && WebPagePath != kBridgeCallPath) return;
     cancel = true;
-    if (Call_Status == 0 && WebPagePath == kIpCallPath) spbAnswerClick();
+    if (Call_Status == line_state::kIdle && WebPagePath == kIpCallPath) spbAnswerClick();
     // Read again: the IP call may have changed the line state already.
-    if (Call_Status == 0 && WebPagePath == kBridgeCallPath) spbBridgeCallClick();
+    if (Call_Status == line_state::kIdle && WebPagePath == kBridgeCallPath) spbBridgeCallClick();
 }
 
 bool TfrmMain::ApplicationEventsMessage(QObject* target, QEvent* message) {

@@ -41,11 +41,11 @@ bool TfrmCall::MakeCall(const text::Ansi& number) {
 void TfrmCall::HangUp() {
     int line;
     switch (Call_Status) {
-    case 1:
-    case 2: line = OutCallId; break;
-    case 3: line = CallDirection == "Call_Out" ? OutCallId : InCallId; break;
-    case 4:
-    case 5: line = InCallId; break;
+    case line_state::kCalling:
+    case line_state::kRinging: line = OutCallId; break;
+    case line_state::kOutConnected: line = CallDirection == "Call_Out" ? OutCallId : InCallId; break;
+    case line_state::kInConnected:
+    case line_state::kIncoming: line = InCallId; break;
     default: return;  // not in a call
     }
     try {

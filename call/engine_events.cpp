@@ -82,34 +82,34 @@ void ApplyRegStatus(int status) {
     bool dialog = false;
     switch (status) {
     case 200:
-        if (Call_Status < 0) Call_Status = 0;
+        if (Call_Status < line_state::kIdle) Call_Status = line_state::kIdle;
         StatusTip = ZH("登录成功!");
         break;
     case 201:
-        Call_Status = -1;
+        Call_Status = line_state::kLoggedOut;
         StatusTip = ZH("已经注销!");
         break;
     case 401:
-        Call_Status = -1;
+        Call_Status = line_state::kLoggedOut;
         StatusTip = ZH("401密码错误!");
         dialog = true;
         break;
     case 403:
-        Call_Status = -1;
+        Call_Status = line_state::kLoggedOut;
         StatusTip = ZH("403密码错误!");
         dialog = true;
         break;
     case 404:
-        Call_Status = -1;
+        Call_Status = line_state::kLoggedOut;
         StatusTip = ZH("没有找到账号!");
         dialog = true;
         break;
     case 408:
-        Call_Status = -1;
+        Call_Status = line_state::kLoggedOut;
         StatusTip = ZH("连接软交换超时!");
         break;
     default:
-        Call_Status = -1;
+        Call_Status = line_state::kLoggedOut;
         StatusTip = ZH(" 未知含义的状态代码：");
         break;
     }
@@ -124,18 +124,18 @@ void ApplyRegStatus(int status) {
 
 void ApplyCallState(int line, const text::Ansi& state) {
     MainWindowPort* main = mainWindowPort();
-    if (state == "callend" && LiveCallId >= 0 && line != LiveCallId) {
+    if (state == SPH_STATE_CALLEND && LiveCallId >= 0 && line != LiveCallId) {
         // Another line ended (an incoming call declined or given up during a
         // call): the connected call goes on, and so must its state, or it
         // could no longer be hung up.
         Call_Status = LiveCallStatus;
-        CallDirection = LiveCallStatus == 3 ? "Call_Out" : "Call_IN";
-        (LiveCallStatus == 3 ? OutCallId : InCallId) = LiveCallId;
+        CallDirection = LiveCallStatus == line_state::kOutConnected ? "Call_Out" : "Call_IN";
+        (LiveCallStatus == line_state::kOutConnected ? OutCallId : InCallId) = LiveCallId;
         StatusTip = ZH("已挂机");
         platform::sound().Play("sound\\hangup.wav", false);
-    } else if (state == "callend") {
+    } else if (state == SPH_STATE_CALLEND) {
         LiveCallId = -1;
-        Call_Status = 0;
+        Call_Status = line_state::kIdle;
         StatusTip = ZH("已挂机");
         CallSeconds = 0;
         if (main) main->StopBillTimer();
@@ -146,23 +146,23 @@ void ApplyCallState(int line, const text::Ansi& state) {
             g_askedLineEnded = true;
             platform::dialogs().CloseQuestion();
         }
-    } else if (state == "calling") {
-        Call_Status = 1;
+    } else if (state == SPH_STATE_CALLING) {
+        Call_Status = line_state::kCalling;
         StatusTip = ZH("正在寻址...");
-    } else if (state == "callring") {
-        Call_Status = 2;
+    } else if (state == SPH_STATE_CALLRING) {
+        Call_Status = line_state::kRinging;
         StatusTip = ZH("正在呼叫...");
-    } else if (state == "callanswer") {
-        Call_Status = 3;
+    } else if (state == SPH_STATE_CALLANSWER) {
+        Call_Status = line_state::kOutConnected;
         LiveCallId = line;
-        LiveCallStatus = 3;
+        LiveCallStatus = line_state::kOutConnected;
         if (main) main->SetTips(ZH("呼出通话中..."));
         CallSeconds = 0;
         if (main) main->StartBillTimer();
-    } else if (state == "answerstr") {
-        Call_Status = 4;
+    } else if (state == SPH_STATE_ANSWERSTR) {
+        Call_Status = line_state::kInConnected;
         LiveCallId = line;
-        LiveCallStatus = 4;
+        LiveCallStatus = line_state::kInConnected;
         if (main) main->SetTips(ZH("接听通话中..."));
         CallSeconds = 0;
         if (main) main->StartBillTimer();
@@ -190,7 +190,7 @@ void SPH_CALL IncomingCallback(int line, const char* from) {
         CallDirection = "Call_IN";
         InCallId = line;
         CallInFrom = f;
-        Call_Status = 5;
+        Call_Status = line_state::kIncoming;
         frmCall->PostNotification(WM_CALL_INCOMING);
     });
 }

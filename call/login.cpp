@@ -97,7 +97,7 @@ void TfrmCall::LoginSequence() {
     platform::MarkStartup("sip server known");
 
     MainWindowPort* main = mainWindowPort();
-    if (main) main->SetStatusPanel(0, ZH("SIP务器：") + SipServer);
+    if (main) main->SetStatusPanel(0, ZH("SIP服务器：") + SipServer);
     WriteLog(ZH("获取软交换地址：") + SipServer);
     StatusTip = ZH("  正在连接服务器...");
     WriteLog(ZH("正在登录,用户[") + Account + "]");

@@ -18,7 +18,7 @@ Ansi CallInFrom, MsgFrom, MsgText;
 
 std::int32_t OutCallId = -1;
 std::int32_t InCallId = -1;
-std::int32_t Call_Status = -1;
+std::int32_t Call_Status = line_state::kLoggedOut;
 std::int32_t CallSeconds = 0;
 std::int32_t LiveCallId = -1;
 std::int32_t LiveCallStatus = 0;
@@ -34,7 +34,7 @@ void ResetSharedState() {
     StatusTip = text::ZH("未登录");
     OutCallId = -1;
     InCallId = -1;
-    Call_Status = -1;
+    Call_Status = line_state::kLoggedOut;
     CallSeconds = 0;
     LiveCallId = -1;
     LiveCallStatus = 0;

@@ -32,9 +32,20 @@ extern Ansi CallInFrom;           // caller address of the last incoming call
 extern Ansi MsgFrom;              // sender of the last received message
 extern Ansi MsgText;              // text of the last received message
 
+// The values of Call_Status.
+namespace line_state {
+constexpr std::int32_t kLoggedOut = -1;
+constexpr std::int32_t kIdle = 0;
+constexpr std::int32_t kCalling = 1;       // an outgoing call looks for the called party
+constexpr std::int32_t kRinging = 2;       // the called party's phone rings
+constexpr std::int32_t kOutConnected = 3;  // an outgoing call is connected
+constexpr std::int32_t kInConnected = 4;   // an incoming call is connected
+constexpr std::int32_t kIncoming = 5;      // an incoming call waits for its answer
+}  // namespace line_state
+
 extern std::int32_t OutCallId;    // engine id of the last outgoing call, -1 before the first
 extern std::int32_t InCallId;     // engine id of the last incoming call, -1 before the first
-extern std::int32_t Call_Status;  // -1 not logged in, 0 idle, 1..5 call states
+extern std::int32_t Call_Status;  // a line_state value
 extern std::int32_t CallSeconds;  // seconds of the current call
 // The connected call: its engine id (-1 when none) and the code it connected
 // with (3 out, 4 in), so that the end of another line leaves it its state.

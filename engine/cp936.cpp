@@ -12,7 +12,8 @@ std::string Convert(const char* to, const char* from, std::string_view in) {
     std::string out;
     if (in.empty()) return out;
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
+    // iconv_open says failure with (iconv_t)-1.
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);  // NOLINT(performance-no-int-to-ptr)
     out.reserve(in.size() * 2);
     const bool utf8_source = std::string_view(from) == "UTF-8";
     char* src = const_cast<char*>(in.data());

@@ -81,7 +81,7 @@ void EngineThread::WakeLocked() {
 
 bool EngineThread::OnThread() const { return std::this_thread::get_id() == thread_id_.load(); }
 
-void EngineThread::Watch(std::vector<int> fds) {
+void EngineThread::Watch(const std::vector<int>& fds) {
     polled_.assign(1, pollfd{wake_[0], POLLIN, 0});
     for (int fd : fds)
         if (fd >= 0) polled_.push_back(pollfd{fd, POLLIN, 0});
@@ -105,7 +105,7 @@ bool EngineThread::Sleep(std::chrono::steady_clock::time_point deadline, bool wa
     return readable;
 }
 
-void EngineThread::Loop(std::function<bool()> init, Tick tick, Task fini, Periods periods,
+void EngineThread::Loop(const std::function<bool()>& init, const Tick& tick, const Task& fini, Periods periods,
                         std::promise<bool>* started) {
     using Clock = std::chrono::steady_clock;
     thread_id_ = std::this_thread::get_id();

@@ -54,7 +54,7 @@ public:
     bool OnThread() const;
 
     // The sockets whose incoming data runs the tick at once (on the thread only).
-    void Watch(std::vector<int> fds);
+    void Watch(const std::vector<int>& fds);
 
     // Runs fn on the thread and hands back its result; fallback when the thread
     // does not answer in time or is not running. Inline when already on it.
@@ -74,7 +74,8 @@ private:
     // Sleeps until a task is posted, a watched socket is readable or the
     // deadline passes; true when a watched socket woke it.
     bool Sleep(std::chrono::steady_clock::time_point deadline, bool watch);
-    void Loop(std::function<bool()> init, Tick tick, Task fini, Periods periods, std::promise<bool>* started);
+    void Loop(const std::function<bool()>& init, const Tick& tick, const Task& fini, Periods periods,
+              std::promise<bool>* started);
 
     std::mutex mu_;
     std::deque<Task> tasks_;

@@ -696,7 +696,7 @@ int Softphone::MakeCall(const std::string& number) {
         line.outgoing = true;
         line.calling_sent = true;
         lines_[linphone_call_ref(call)] = line;
-        ReportCall(id, "calling");
+        ReportCall(id, SPH_STATE_CALLING);
     }
     return id;
 }
@@ -811,21 +811,21 @@ void Softphone::HandleCallState(LinphoneCall* call, LinphoneCallState state) {
     case LinphoneCallStateOutgoingProgress:
         if (!line.calling_sent) {
             line.calling_sent = true;
-            ReportCall(line.id, "calling");
+            ReportCall(line.id, SPH_STATE_CALLING);
         }
         break;
     case LinphoneCallStateOutgoingRinging:
     case LinphoneCallStateOutgoingEarlyMedia:
         if (!line.ring_sent) {
             line.ring_sent = true;
-            ReportCall(line.id, "callring");
+            ReportCall(line.id, SPH_STATE_CALLRING);
         }
         break;
     case LinphoneCallStateConnected:
     case LinphoneCallStateStreamsRunning:
         if (!line.connected_sent && !line.ended) {
             line.connected_sent = true;
-            ReportCall(line.id, line.outgoing ? "callanswer" : "answerstr");
+            ReportCall(line.id, line.outgoing ? SPH_STATE_CALLANSWER : SPH_STATE_ANSWERSTR);
         }
         break;
     case LinphoneCallStateEnd:
@@ -838,7 +838,7 @@ void Softphone::HandleCallState(LinphoneCall* call, LinphoneCallState state) {
             lines_.erase(it);
             linphone_call_unref(call);
         }
-        if (report) ReportCall(id, "callend");
+        if (report) ReportCall(id, SPH_STATE_CALLEND);
         break;
     }
     default: break;

@@ -18,8 +18,8 @@ class TNMHTTP : public TPowersock {
 public:
     // Bounds a hostile or broken server cannot push us past.
     static constexpr int kMaxRedirects = 5;
-    static constexpr std::size_t kMaxBody = 8 * 1024 * 1024;
-    static constexpr std::size_t kMaxHeader = 1024 * 1024;
+    static constexpr std::size_t kMaxBody = std::size_t{8} * 1024 * 1024;
+    static constexpr std::size_t kMaxHeader = std::size_t{1024} * 1024;
 
     // Only text mode is offered: the body goes to Body, the header to Header.
     bool InputFileMode = false;

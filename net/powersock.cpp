@@ -11,7 +11,7 @@
 namespace net {
 namespace {
 
-constexpr std::size_t kReceiveBuffer = 64 * 1024;
+constexpr std::size_t kReceiveBuffer = std::size_t{64} * 1024;
 constexpr int kPollMs = 2;  // one turn of a waiting loop
 // While data keeps arriving no wait runs out, so the waiting loops never pump
 // the GUI; between chunks it is pumped at least this often all the same.

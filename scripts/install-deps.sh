@@ -19,6 +19,8 @@ PACKAGES=(
   sip-tester linphone-cli curl python3 kamailio iproute2
   xvfb xauth xdotool x11-utils imagemagick xdg-utils
   fonts-noto-cjk
+  # static checks of the tree (tests/lint)
+  clang-tidy shellcheck pyflakes3
   # the Debian package and the installed client's desktop session
   dpkg-dev file lintian desktop-file-utils appstream dbus inotify-tools
   fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6

@@ -10,8 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "$(id -u)" -eq 0 ]; then bash scripts/install-deps.sh; else sudo bash scripts/install-deps.sh; fi
 BUILD=${BUILD_DIR:-$PWD/build}
-cmake -G Ninja -S . -B "$BUILD" >/dev/null
-ninja -C "$BUILD" -j"$(nproc)" RaveloZent ravelo_make_ini ravelo_sounds
+cmake --preset default -B "$BUILD" >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target RaveloZent ravelo_make_ini ravelo_sounds
 
 source scripts/lib/session.sh
 start_standin

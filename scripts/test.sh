@@ -12,21 +12,26 @@ else
   sudo bash scripts/install-deps.sh
 fi
 
+# The configure options are the presets' (CMakePresets.json). CI builds
+# with warnings as errors. A compiler launcher (ccache) in the environment
+# is taken as it is.
 BUILD_WIN=${BUILD_WIN_DIR:-$ROOT/build-win}
-cmake -G Ninja -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DRAVELO_WIN_BUILD_DIR="$BUILD_WIN" >/dev/null
-ninja -C "$BUILD" -j"$(nproc)"
+extra=()
+[ "${CI:-}" = true ] && extra+=(-DRAVELO_WERROR=ON)
+cmake --preset default -B "$BUILD" -DRAVELO_WIN_BUILD_DIR="$BUILD_WIN" "${extra[@]}" >/dev/null
+cmake --build "$BUILD" -j"$(nproc)"
 
 # core/ and net/ built for Windows; ctest's windows_wine test runs them under Wine.
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
-  cmake -G Ninja -S "$ROOT" -B "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw64.cmake" \
-    -DRAVELO_BUILD_CLIENT=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  ninja -C "$BUILD_WIN" -j"$(nproc)" core_tests net_tests win_tests
+  cmake --preset windows -B "$BUILD_WIN" >/dev/null
+  cmake --build "$BUILD_WIN" -j"$(nproc)" --target core_tests net_tests win_tests
 fi
 
-# Widget tests run without a display; the browser engine needs its sandbox
-# off when running as root.
-export QT_QPA_PLATFORM=offscreen
-[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
-cd "$BUILD"
-ctest --output-on-failure --timeout 300 -j2
+# The test preset runs the widget tests without a display; as root the test
+# programs and the client turn the browser's sandbox off themselves.
+if [ "$BUILD" = "$ROOT/build" ]; then
+  ctest --preset default
+else
+  cd "$BUILD"
+  QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2
+fi

@@ -6,13 +6,13 @@
 # go to build-tsan/tsan-reports/. See docs/threads.md.
 #   bash scripts/tsan.sh
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 ROOT=$PWD
 BUILD=${TSAN_BUILD_DIR:-$ROOT/build-tsan}
 REPORTS=$BUILD/tsan-reports
 
-cmake -G Ninja -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELO_TSAN=ON >/dev/null || exit 1
-ninja -C "$BUILD" engine_tests call_tests client_e2e_tests || exit 1
+cmake --preset tsan -B "$BUILD" >/dev/null || exit 1
+cmake --build "$BUILD" --target engine_tests call_tests client_e2e_tests || exit 1
 
 rm -rf "$REPORTS"
 mkdir -p "$REPORTS"

@@ -11,8 +11,7 @@ set -u
 # One bound for the whole run; the watchdog signals the whole process group,
 # so sipp runs and the stand-in's processes end with it.
 if [ -z "${SELFTEST_BOUNDED:-}" ]; then
-  SELFTEST_BOUNDED=1 timeout -k 5 "${SELFTEST_LIMIT:-55}" bash "$0" "$@"
-  [ $? -eq 0 ] && exit 0
+  if SELFTEST_BOUNDED=1 timeout -k 5 "${SELFTEST_LIMIT:-55}" bash "$0" "$@"; then exit 0; fi
   exit 1
 fi
 # The signal may land inside a command whose output goes to /dev/null, so
@@ -54,7 +53,7 @@ cleanup() {
   [ -n "${current_pgid:-}" ] && kill -TERM -- "-$current_pgid" 2>/dev/null
   [ -n "${inbox_pid:-}" ] && kill -TERM -- "-$inbox_pid" 2>/dev/null
   "$TOOLS/standin.sh" stop >/dev/null 2>&1
-  if [ $failures -eq 0 ] && [ -z "${SELFTEST_RUNDIR:-}" ]; then
+  if [ "$failures" -eq 0 ] && [ -z "${SELFTEST_RUNDIR:-}" ]; then
     rm -rf "$RUNDIR"
   fi
 }
@@ -70,7 +69,7 @@ run_bounded() {
   wait "$current_pgid"
   rc=$?
   current_pgid=
-  return $rc
+  return "$rc"
 }
 
 get() { curl -s --max-time 5 "$WEB$1"; }

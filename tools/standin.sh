@@ -172,10 +172,10 @@ start_echo() {
 }
 
 stop_one() {
-  local name="$1" pid i
+  local name="$1" pid
   if pid="$(running_pid "$name")"; then
     kill -TERM "$pid" 2>/dev/null
-    for i in $(seq 50); do
+    for _ in $(seq 50); do
       alive "$pid" || break
       sleep 0.1
     done
@@ -189,10 +189,9 @@ stop_one() {
 
 do_stop() {
   local name
-  local i
   for name in "${COMPONENTS[@]}"; do stop_one "$name"; done
   # Worker processes may hold the sockets a moment longer than the parents.
-  for i in $(seq 50); do
+  for _ in $(seq 50); do
     listening tcp "$WEB_PORT" || listening udp "$SIP_PORT" || listening udp "$PEER_PORT" \
       || listening udp "$ECHO_PORT" || break
     sleep 0.1
@@ -234,7 +233,7 @@ do_start() {
   [ -r "$AUDIO" ] || { log "missing $AUDIO (package sip-tester)"; return 1; }
   render_configs || return 1
 
-  start_web && start_sip && start_peer && start_echo || { do_stop; return 1; }
+  if ! { start_web && start_sip && start_peer && start_echo; }; then do_stop; return 1; fi
 
   for name in "${COMPONENTS[@]}"; do
     waited=0

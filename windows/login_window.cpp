@@ -29,8 +29,6 @@ namespace {
 // What the stored form of a credential can hold (the cipher's length byte).
 constexpr std::size_t kMaxCredentialBytes = 255;
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
 QLineEdit* FlatBox(QWidget* parent, const QRect& r) {
     auto* e = new QLineEdit(parent);
     e->setGeometry(r);

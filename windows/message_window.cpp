@@ -15,6 +15,7 @@
 #include "call/call_control.h"
 #include "core/form_registry.h"
 #include "core/msg_queue.h"
+#include "platform/qt/flat_button.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/startup_timing.h"
@@ -27,22 +28,17 @@ TfrmMessage* frmMessage = nullptr;
 
 namespace {
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
 QFrame* Panel(QWidget* parent, QFrame::Shape shape = QFrame::NoFrame) {
     auto* p = new QFrame(parent);
     p->setFrameShape(shape);
     return p;
 }
 
-QToolButton* FlatButton(QWidget* parent, const char* caption, const QIcon& glyph, const QRect& r) {
-    auto* b = new QToolButton(parent);
-    b->setText(U(caption));
+QToolButton* IconButton(QWidget* parent, const char* caption, const QIcon& glyph, const QRect& r) {
+    QToolButton* b = FlatButton(parent, U(caption));
     b->setIcon(glyph);
     b->setIconSize(QSize(20, 20));
     b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
     b->setGeometry(r);
     return b;
 }
@@ -126,9 +122,9 @@ TfrmMessage::TfrmMessage(QWidget* owner) : QWidget(owner, Qt::Window) {
 
     BottomPanel = Panel(MainPanel);
     BottomPanel->setFixedHeight(50);
-    spbClose = FlatButton(BottomPanel, "关闭", QIcon(QStringLiteral(":/images/close.png")), QRect(-1, 5, 50, 41));
-    spbCall = FlatButton(BottomPanel, "拨打", QIcon(QStringLiteral(":/images/call.png")), QRect(232, 5, 81, 40));
-    spbSend = FlatButton(BottomPanel, "发信息", style()->standardIcon(QStyle::SP_ArrowForward), QRect(320, 5, 76, 41));
+    spbClose = IconButton(BottomPanel, "关闭", QIcon(QStringLiteral(":/images/close.png")), QRect(-1, 5, 50, 41));
+    spbCall = IconButton(BottomPanel, "拨打", QIcon(QStringLiteral(":/images/call.png")), QRect(232, 5, 81, 40));
+    spbSend = IconButton(BottomPanel, "发信息", style()->standardIcon(QStyle::SP_ArrowForward), QRect(320, 5, 76, 41));
 
     auto* rows = new QVBoxLayout(MainPanel);
     rows->setContentsMargins(0, 0, 0, 0);

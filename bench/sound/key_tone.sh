@@ -52,6 +52,7 @@ done
 wait_for_log "callend" 1 && echo "NOTE the call ended before the last press" >&2
 sound_record_stop
 
+# shellcheck disable=SC2046  # one argument a key
 SOUND_WINDOW=0.03 sound_check track "$OUT/speaker.wav" $(printf '%s\n' "${KEYS[@]}" | awk '{ print $3 "=" $4 }') >"$OUT/tones"
 "$SOUND_PYTHON" - "$OUT" "$SOUND_REC_START" <<'EOF'
 import statistics, sys

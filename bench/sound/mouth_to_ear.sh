@@ -35,6 +35,7 @@ sleep 2
 sound_feed "$OUT/bursts.wav"
 "$BUILD/tests/sound/sound_echo_call" 127.0.0.1:$PORT 10086110888 "$SECONDS_IN_CALL" "$CODEC" >"$OUT/call.log" 2>&1 ||
   { echo "the call failed:" >&2; cat "$OUT/call.log" >&2; exit 1; }
+# shellcheck disable=SC2154  # set by the eval above
 kill -INT "$rec_mic" "$rec_spk"
 wait "$rec_mic" "$rec_spk" 2>/dev/null
 

@@ -43,6 +43,11 @@ typedef void(SPH_CALL* SphRegStatsCallback)(int status);
 // Line state: "calling", "callring", "callanswer" (outgoing connected),
 // "answerstr" (incoming connected), "callend" (exactly once per line, also for
 // failures, cancels and refusals).
+#define SPH_STATE_CALLING "calling"
+#define SPH_STATE_CALLRING "callring"
+#define SPH_STATE_CALLANSWER "callanswer"
+#define SPH_STATE_ANSWERSTR "answerstr"
+#define SPH_STATE_CALLEND "callend"
 typedef void(SPH_CALL* SphCallStatsCallback)(int line, const char* state);
 // Output and input levels, 0 to 100, a few times a second during a call; one
 // last 0, 0 when no call is running any more.

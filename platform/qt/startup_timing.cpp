@@ -39,8 +39,9 @@ double ProcessStartEpochMs() {
     timespec boot{}, real{};
     clock_gettime(CLOCK_BOOTTIME, &boot);
     clock_gettime(CLOCK_REALTIME, &real);
-    const double bootEpochMs = (real.tv_sec - boot.tv_sec) * 1e3 + (real.tv_nsec - boot.tv_nsec) / 1e6;
-    return bootEpochMs + ticks * 1e3 / sysconf(_SC_CLK_TCK);
+    const double bootEpochMs =
+        static_cast<double>(real.tv_sec - boot.tv_sec) * 1e3 + static_cast<double>(real.tv_nsec - boot.tv_nsec) / 1e6;
+    return bootEpochMs + ticks * 1e3 / static_cast<double>(sysconf(_SC_CLK_TCK));
 #else
     return 0;
 #endif

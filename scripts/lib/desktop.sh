@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
+# shellcheck shell=bash disable=SC2034  # what it sets is for the scripts that source it
 # The client on a desktop as a user meets it: a virtual display with a window
 # manager (openbox), a panel with a task bar and a tray (tint2), an
 # accessibility bus, the stand-in service, and the real binary in a folder of
@@ -56,11 +57,13 @@ _desk_fail() {  # why a part of the desktop did not come up
   return 1
 }
 
+# shellcheck disable=SC2120  # the screen size is optional
 desktop_start() {
   start_xvfb "${1:-1366x768}" || return 1
   # The buses, the sound server and the programs' caches keep their files
   # here, not in $HOME, so sessions side by side never meet.
   export XDG_RUNTIME_DIR=$DESK/run XDG_CONFIG_HOME=$DESK/config XDG_CACHE_HOME=$DESK/cache XDG_DATA_HOME=$DESK/data
+  # shellcheck disable=SC2174  # the folders themselves are private; $DESK is already
   mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
   export DBUS_SESSION_BUS_ADDRESS=unix:path=$DESK/run/bus
   _background "$DESK/dbus.log" dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
@@ -250,11 +253,13 @@ _middle() {
 click_ui() {
   local spot
   spot=$(_middle "$1" "$2") || return 1
+  # shellcheck disable=SC2086  # "x y": two arguments
   click_at $spot "${3:-1}"
 }
 hover_ui() {
   local spot
   spot=$(_middle "$1" "$2") || return 1
+  # shellcheck disable=SC2086  # "x y": two arguments
   xdotool mousemove $spot
 }
 click_button() { click_ui "push button" "$1"; }

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # what it sets is for the scripts that source it
 # Shared by the demo and the binary end-to-end test: the stand-in service, a
 # virtual display, the client with a prepared Info.ini. Source it; it sets
 # ROOT and BUILD and registers clean-up on exit.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # what it sets is for the scripts that source it
 # A sound server of its own for a test or a benchmark: a private PulseAudio
 # with a virtual speaker and microphone, what is played into the microphone,
 # and what comes out of the speaker. Source it (it sources session.sh for the

@@ -16,7 +16,10 @@
 #include "core/shared_state.h"
 #include "service_addresses.h"
 #include "tests/support/fake_engine.h"
+#include "tests/support/logged.h"
 #include "tests/support/platform_fakes.h"
+
+using testlog::Logged;
 
 class RecordingMain : public MainWindowPort {
 public:
@@ -85,11 +88,6 @@ protected:
             QCoreApplication::sendPostedEvents();
             QCoreApplication::processEvents();
         }
-    }
-    static bool Logged(const text::Ansi& part) {
-        for (const text::Ansi& l : LogBufferLines())
-            if (l.find(part) != text::Ansi::npos) return true;
-        return false;
     }
     static std::vector<std::string> CalledFunctions() {
         std::vector<std::string> r;

@@ -78,7 +78,7 @@ TEST_F(Login, FullSequenceInOrder) {
     ASSERT_EQ(form->SoundInPut->count(), 1);
 
     ASSERT_FALSE(main.panels.empty());
-    EXPECT_EQ(main.panels[0], std::make_pair(0, ZH("SIP务器：") + "127.0.0.9:5070"));
+    EXPECT_EQ(main.panels[0], std::make_pair(0, ZH("SIP服务器：") + "127.0.0.9:5070"));
     const text::Ansi url =
         "http://127.0.0.9:8080/action_client.php?net=uni&u_des=udes&op=go&logintype=1&f=webclient&v=1.3&u=13800138000"
         "&pid=p1&md5_pwd=md5tok";

@@ -26,6 +26,7 @@
 #include "platform/qt/qt_text.h"
 #include "tests/e2e/client_forms.h"
 #include "tests/e2e/pump_until.h"
+#include "tests/support/logged.h"
 #include "tests/support/platform_fakes.h"
 #include "windows/login_window.h"
 #include "windows/message_window.h"
@@ -38,17 +39,7 @@ const std::string kTools = RAVELO_SOURCE_DIR "/tools";
 
 int Shell(const std::string& cmd) { return std::system(cmd.c_str()); }
 
-// The log as written so far: the day's file (the 5 s timer flushes it) and
-// what is still buffered.
-bool Logged(const text::Ansi& part) {
-    std::ifstream in(platform::NativePath(LogFileName()), std::ios::binary);
-    std::stringstream file;
-    file << in.rdbuf();
-    if (file.str().find(part) != std::string::npos) return true;
-    for (const auto& l : LogBufferLines())
-        if (l.find(part) != text::Ansi::npos) return true;
-    return false;
-}
+using testlog::LoggedOrFlushed;
 
 class ClientEndToEnd : public ::testing::Test {
 protected:
@@ -86,7 +77,7 @@ TEST_F(ClientEndToEnd, RegistersCallsTheAnsweringPeerAndReceivesAMessage) {
     EXPECT_EQ(SipServer, "127.0.0.1:5060");
     EXPECT_EQ(WebServer, "http://127.0.0.1:8080/");
     EXPECT_EQ(Net_Status, ZH("正常"));
-    EXPECT_TRUE(Logged(ZH("登录成功!")));
+    EXPECT_TRUE(LoggedOrFlushed(ZH("登录成功!")));
     EXPECT_FALSE(UserDes.empty());
 
     // An IP call from the number box; the peer answers, talks 5 s and hangs up.
@@ -105,10 +96,10 @@ TEST_F(ClientEndToEnd, RegistersCallsTheAnsweringPeerAndReceivesAMessage) {
     // 1 (looking up) may be passed too fast to be seen between two polls; the
     // log has every state.
     EXPECT_TRUE(std::find(seen.begin(), seen.end(), 3) != seen.end()) << "connected";
-    EXPECT_TRUE(Logged(ZH("线路:") + std::to_string(OutCallId) + " calling"));
-    EXPECT_TRUE(Logged(ZH("线路:") + std::to_string(OutCallId) + " callring"));
-    EXPECT_TRUE(Logged(ZH("线路:") + std::to_string(OutCallId) + " callanswer"));
-    EXPECT_TRUE(Logged(ZH("线路:") + std::to_string(OutCallId) + " callend"));
+    EXPECT_TRUE(LoggedOrFlushed(ZH("线路:") + std::to_string(OutCallId) + " calling"));
+    EXPECT_TRUE(LoggedOrFlushed(ZH("线路:") + std::to_string(OutCallId) + " callring"));
+    EXPECT_TRUE(LoggedOrFlushed(ZH("线路:") + std::to_string(OutCallId) + " callanswer"));
+    EXPECT_TRUE(LoggedOrFlushed(ZH("线路:") + std::to_string(OutCallId) + " callend"));
     const std::string panel = frmMain->StatusPanel0->text().toStdString();
     EXPECT_EQ(panel.rfind("本次通话0分", 0), 0u) << panel;
     EXPECT_EQ(frmMain->PhoneNum->itemText(0).toStdString(), "10086110001") << "history";
@@ -119,7 +110,7 @@ TEST_F(ClientEndToEnd, RegistersCallsTheAnsweringPeerAndReceivesAMessage) {
     ASSERT_TRUE(PumpUntil([] { return !MsgFrom.empty(); }, 10000));
     EXPECT_EQ(MsgText, ZH("你好，Ravelo"));
     EXPECT_EQ(MsgFrom.rfind("sip:8610086110009@", 0), 0u) << MsgFrom;
-    EXPECT_TRUE(PumpUntil([] { return Logged(ZH("你好，Ravelo")); }, 2000));
+    EXPECT_TRUE(PumpUntil([] { return LoggedOrFlushed(ZH("你好，Ravelo")); }, 2000));
 
     // A message to the echoing peer comes back once, and only once: no
     // notification of ours may start an endless exchange.

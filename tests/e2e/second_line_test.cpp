@@ -13,6 +13,7 @@
 #include "service_addresses.h"
 #include "tests/e2e/pump_until.h"
 #include "tests/engine/sipp_peer.h"
+#include "tests/support/logged.h"
 #include "tests/support/platform_fakes.h"
 
 using namespace std::chrono_literals;
@@ -25,11 +26,7 @@ constexpr int kCalledPort = 15990;
 constexpr int kCallerPort = 15991;
 constexpr int kEnginePort = 25990;
 
-bool Logged(const text::Ansi& part) {
-    for (const auto& l : LogBufferLines())
-        if (l.find(part) != text::Ansi::npos) return true;
-    return false;
-}
+using testlog::Logged;
 
 TEST(SecondLine, DecliningASecondCallLeavesTheConnectedOneToHangUp) {
     fakes::Desktop desk;  // the incoming call's question is answered No

@@ -208,7 +208,7 @@ check "the start-up lines in the user's state folder" \
   grep -q "正在启动Ravelo" <(iconv -f GBK -t UTF-8 -c "$(dirname "$LOG")/_$(date +%Y%m%d).txt")
 check "the login tone came from the package" grep -q 'login.wav' /tmp/tones.txt
 check "autostart names the launcher's command" grep -q '^Exec="*ravelozent"*$' "$HOME_DIR/.config/autostart/RaveloZent.desktop"
-check "nothing written beside the program" test "$(ls /usr/lib/ravelozent | sort | tr '\n' ' ')" = "RaveloZent libzent_softphone.so "
+check "nothing written beside the program" test "$(find /usr/lib/ravelozent -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | tr '\n' ' ')" = "RaveloZent libzent_softphone.so "
 check "nothing written in the working folder" test ! -e "$HOME_DIR/log" -a ! -e "$HOME_DIR/Info.ini"
 
 # "查看日志" from the main window's menu (a right click on its top strip).

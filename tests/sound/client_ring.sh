@@ -56,10 +56,10 @@ incoming() {
 }
 
 incoming y || sound_test_abort "no answer question for the first call"
-answered_opened=$OPENED answered_closed=$CLOSED
+answered_closed=$CLOSED
 sleep 2.5 # the hang-up tone ends before the next ring
 incoming n || sound_test_abort "no answer question for the second call"
-declined_opened=$OPENED declined_closed=$CLOSED
+declined_opened=$OPENED
 sleep 1.5
 sound_record_stop
 

@@ -57,7 +57,7 @@ for codec in "${CODECS[@]}"; do
     grep -Eqi "$(answer_pattern "$codec")" <(tr -d '\r' <"$dir/sip.log" | sed -n '/^SIP\/2.0 200 OK/,/a=sendrecv/p')
   answered=$(awk '/^answered/ {print $2}' "$dir/call.log")
   hangup=$(awk '/^hangup/ {print $2}' "$dir/call.log")
-  [ -n "$answered" ] && [ -n "$hangup" ] || continue
+  if [ -z "$answered" ] || [ -z "$hangup" ]; then continue; fi
   # In the recording's time. The streams run about a second after the answer
   # (the first call of a sound server takes longest; on a loaded machine the
   # speaker's stream may lag further behind).

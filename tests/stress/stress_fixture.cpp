@@ -26,6 +26,7 @@
 #include "platform/message_pump.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_text.h"
+#include "tests/support/logged.h"
 #include "windows/login_window.h"
 #include "windows/message_window.h"
 #include "windows/message_windows.h"
@@ -37,15 +38,6 @@ namespace {
 const std::string kTools = RAVELO_SOURCE_DIR "/tools";
 
 int Shell(const std::string& cmd) { return std::system(cmd.c_str()); }
-
-std::string LogText() {
-    std::ifstream in(platform::NativePath(LogFileName()), std::ios::binary);
-    std::stringstream file;
-    file << in.rdbuf();
-    std::string all = file.str();
-    for (const auto& l : LogBufferLines()) all += l + "\n";
-    return all;
-}
 
 void StartClientPlatform(fakes::Desktop& desk) {
     // The client's own desktop seams as it installs them at start (among them
@@ -125,10 +117,10 @@ bool StressTest::PumpUntil(const std::function<bool()>& done, int ms) {
     return true;
 }
 
-bool StressTest::Logged(const text::Ansi& part) { return LogText().find(part) != std::string::npos; }
+bool StressTest::Logged(const text::Ansi& part) { return testlog::LoggedOrFlushed(part); }
 
 int StressTest::CountLogged(const text::Ansi& part) {
-    const std::string all = LogText();
+    const std::string all = testlog::LogText();
     int n = 0;
     for (auto at = all.find(part); at != std::string::npos; at = all.find(part, at + part.size())) ++n;
     return n;

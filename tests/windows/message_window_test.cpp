@@ -20,6 +20,7 @@
 #include "platform/qt/qt_text.h"
 #include "service_addresses.h"
 #include "tests/support/fake_engine.h"
+#include "tests/support/logged.h"
 #include "tests/support/platform_fakes.h"
 #include "windows/message_window.h"
 #include "windows/message_windows.h"
@@ -41,11 +42,7 @@ std::vector<text::Ansi> Lines(const TfrmMessage* w) {
     return lines;
 }
 
-bool Logged(const text::Ansi& part) {
-    for (const text::Ansi& l : LogBufferLines())
-        if (l.find(part) != text::Ansi::npos) return true;
-    return false;
-}
+using testlog::Logged;
 
 const char kA[] = "sip:8613900139000@127.0.0.1";
 const char kB[] = "sip:8610086110009@127.0.0.1";

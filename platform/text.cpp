@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "text.h"
+#include "platform/text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -79,7 +79,8 @@ std::string Narrow(std::wstring_view w, UINT cp) {
 // surrogate does not shift the rest of the text), so no input is fatal.
 std::string Convert(std::string_view in, const char* to, const char* from, std::string_view bad, size_t unit = 1) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
+    // iconv_open says failure with (iconv_t)-1.
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);  // NOLINT(performance-no-int-to-ptr)
     std::string out;
     out.reserve(in.size() * 2);
     char* src = const_cast<char*>(in.data());
@@ -172,6 +173,17 @@ bool IsDecimalInt32(std::string_view s) {
         if (c < '0' || c > '9') return false;
         v = v * 10 + (c - '0');
         if (v > 2147483647LL) return false;
+    }
+    return true;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
     }
     return true;
 }
