@@ -56,10 +56,13 @@ incoming() {
 }
 
 incoming y || sound_test_abort "no answer question for the first call"
-answered_closed=$CLOSED
+# Read back through eval below, by the case's name.
+# shellcheck disable=SC2034
+answered_opened=$OPENED answered_closed=$CLOSED
 sleep 2.5 # the hang-up tone ends before the next ring
 incoming n || sound_test_abort "no answer question for the second call"
-declined_opened=$OPENED
+# shellcheck disable=SC2034
+declined_opened=$OPENED declined_closed=$CLOSED
 sleep 1.5
 sound_record_stop
 
