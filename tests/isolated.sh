@@ -14,8 +14,10 @@ if [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null &&
     unshare -n --pid --fork --kill-child --mount-proc true 2>/dev/null; then
     # The namespace's first process stays a shell that reaps the orphans
     # (a detached server that ends must not linger as a zombie that still
-    # answers `kill -0`), and hands on the command's exit status.
+    # answers `kill -0`), and hands on the command's exit status. /tmp is
+    # the namespace's own: process ids repeat between namespaces, and files
+    # named after them (/tmp/...-$$) would be shared by tests side by side.
     exec unshare -n --pid --fork --kill-child --mount-proc \
-        bash -c 'ip link set lo up && { "$@" & wait $!; }' isolated "$@"
+        bash -c 'ip link set lo up && mount -t tmpfs -o mode=1777 tmpfs /tmp && { "$@" & wait $!; }' isolated "$@"
 fi
 exec "$@"

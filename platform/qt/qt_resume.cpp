@@ -3,25 +3,15 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QObject>
 
+#include "platform/qt/sleep_watch.h"
 #include "platform/resume.h"
 
 namespace platform {
-namespace {
 
-class SleepWatch : public QObject {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-public slots:
-    // logind says true before the machine sleeps and false once it is awake.
-    void PrepareForSleep(bool sleeping) {
-        if (!sleeping) NotifyResumed();
-    }
-};
-
-}  // namespace
+void SleepWatch::PrepareForSleep(bool sleeping) {
+    if (!sleeping) NotifyResumed();
+}
 
 bool WatchSystemResume() {
     QDBusConnection bus = QDBusConnection::systemBus();
@@ -32,5 +22,3 @@ bool WatchSystemResume() {
 }
 
 }  // namespace platform
-
-#include "qt_resume.moc"

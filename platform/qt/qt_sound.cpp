@@ -67,7 +67,7 @@ public:
             // Played out (or the stream failed): this play is over.
             if (playing_ == out && (state == QAudio::StoppedState || (state == QAudio::IdleState && !loop_))) Stop();
         });
-        const qint64 ms = tone->format.durationForBytes(tone->samples.size()) / 1000;
+        const qint64 ms = tone->format.durationForBytes(qint32(tone->samples.size())) / 1000;
         auto* tick = new QTimer(out);
         if (loop) {
             QObject::connect(tick, &QTimer::timeout, out, [this, out] {
