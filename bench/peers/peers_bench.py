@@ -30,7 +30,6 @@ import os
 import re
 import shutil
 import socket
-import statistics
 import struct
 import subprocess
 import sys

@@ -63,8 +63,7 @@ RC
   lc=$!
   # Registered: the challenged REGISTER and the one with credentials have
   # passed the router.
-  local i
-  for i in $(seq 300); do
+  for _ in $(seq 300); do
     [ "$(router_count registers)" -ge 2 ] && break
     sleep 0.1
   done
@@ -83,7 +82,7 @@ RC
   changed=$(date +%s.%N)
   ip addr del "$HOME_A/24" dev h0
   ip route replace default via "$HOME_GW"
-  for i in $(seq 600); do
+  for _ in $(seq 600); do
     [ "$(router_count from_b)" -gt "$before" ] && break
     sleep 0.1
   done

@@ -87,9 +87,9 @@ for call in "${calls[@]}"; do
       local try rec share peak
       for try in 1 2 3; do
         rec=$PICTURES/heard-$2-$try.wav
-        timeout -s INT 10 parecord --device=$2.monitor --rate=8000 --channels=1 --format=s16le \
+        timeout -s INT 10 parecord --device="$2".monitor --rate=8000 --channels=1 --format=s16le \
           --file-format=wav "$rec" &
-        paplay --device=$1 "$3"
+        paplay --device="$1" "$3"
         wait $!
         share=$(tone covers "$rec" "$4" 0 10)
         peak=$(tone peak "$rec" 0 10)

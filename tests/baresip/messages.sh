@@ -11,6 +11,7 @@ export BUILD_DIR DESKTOP_NAME=baresip_messages
 source "$(dirname "$0")/../../scripts/lib/desktop.sh"
 source "$(dirname "$0")/peer.sh"
 
+# shellcheck disable=SC2119  # the session takes no argument here: AutoLogin off
 baresip_session || { echo "FAIL the desktop did not start"; exit 1; }
 check "the client logs in" poll 60 logged "登录成功"
 check "baresip registers" baresip_start
@@ -46,7 +47,7 @@ for text in "${to_baresip[@]}"; do
   # Characters without a key of their own are typed through a key the typing
   # tool maps for the moment; should one arrive before the remapping, type again.
   typed=1
-  for try in 1 2 3 4 5; do
+  for _ in 1 2 3 4 5; do
     xdotool type --delay 40 "$text"
     poll 4 input_is "$text" && typed=0 && break
     xdotool key ctrl+a BackSpace

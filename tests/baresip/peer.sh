@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # baresip, an independent SIP client, as the second subscriber of the
 # stand-in (13900139000), driven through its console on a pseudo-terminal.

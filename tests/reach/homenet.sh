@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A subscriber's network in namespaces: this shell's namespace is the home
 # (the client, its desktop, discovery on 127.0.0.1:8080), a router namespace
@@ -31,8 +32,8 @@ homenet_up() {
   _netns_new "$f" && SVC_NS=$(cat "$f")
   rm -f "$f"
   for _ in $(seq 50); do
-    [ "$(readlink /proc/$ROUTER_NS/ns/net)" != "$(readlink /proc/self/ns/net)" ] &&
-      [ "$(readlink /proc/$SVC_NS/ns/net)" != "$(readlink /proc/self/ns/net)" ] && break
+    [ "$(readlink "/proc/$ROUTER_NS/ns/net")" != "$(readlink /proc/self/ns/net)" ] &&
+      [ "$(readlink "/proc/$SVC_NS/ns/net")" != "$(readlink /proc/self/ns/net)" ] && break
     sleep 0.1
   done
   ip link add h0 type veth peer name r0 netns "$ROUTER_NS" || return 1

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
+# Per-device variables are set and read by name through eval.
+# shellcheck disable=SC2034,SC2154
 # A call through the engine while the desk's devices change as the desktop's
 # sound settings change them: the call starts on the headset plugged in and
 # chosen while the engine idled, moves to the desk's speaker and microphone when they are made the
@@ -98,7 +100,7 @@ spk_start=$(sound_rec_stop spk)
 # The far end stops 6 s after the last packet.
 for _ in $(seq 70); do [ -s "$OUT/far-end.wav" ] && break; sleep 0.2; done
 far_start=$(awk '/^start/ { print $2 }' "$OUT/peer.log")
-[ -s "$OUT/far-end.wav" ] && [ -n "$far_start" ] || sound_test_abort "the far end recorded nothing"
+{ [ -s "$OUT/far-end.wav" ] && [ -n "$far_start" ]; } || sound_test_abort "the far end recorded nothing"
 
 # Wall time to a recording's time ($3 seconds later).
 rel() { awk -v t="$1" -v s="$2" -v d="${3:-0}" 'BEGIN { printf "%.3f", t + d - s }'; }

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
+# Per-device variables are set and read by name through eval.
+# shellcheck disable=SC2034,SC2154
 # The client binary logged in and idle when a headset is plugged in and made
 # the default (the desktop's sound settings): the next incoming call rings on
 # the headset, and once answered the caller's recording is heard there too,
