@@ -60,9 +60,13 @@ sound_start() {
   pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start:" >&2; cat "$SOUND_DIR/pulseaudio.log" >&2; return 1; }
   # Silence into both sinks keeps them running: an idle null sink delivers
   # nothing to its monitor, and recordings would lose the quiet stretches.
-  local sink
+  # SOUND_LATENCY_MS: the sinks then run with a real device's short latency;
+  # left alone a null sink renders up to 2 s ahead, so a sound stopped a
+  # moment after it was handed over has been heard whole already.
+  local sink latency=()
+  [ -n "${SOUND_LATENCY_MS:-}" ] && latency=(--latency-msec="$SOUND_LATENCY_MS")
   for sink in spk micsrc; do
-    _sound_bg pacat --playback --device=$sink --rate=8000 --channels=1 --format=s16le /dev/zero
+    _sound_bg pacat --playback "${latency[@]}" --device=$sink --rate=8000 --channels=1 --format=s16le /dev/zero
   done
 }
 
