@@ -207,6 +207,17 @@ sound_client_start() {
   eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
 }
 
+# Waits (at most 15 s) for a window named by the pattern; prints its id.
+sound_window() {
+  local _ id
+  for _ in $(seq 300); do
+    id=$(xdotool search --name "$1" 2>/dev/null | head -1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.05
+  done
+  return 1
+}
+
 # A click at a place of the main window.
 sound_click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
 

@@ -23,13 +23,8 @@ sound_client_start || sound_test_abort "the client did not log in"
 # Waits (at most 15 s) for the answer question: its window QUESTION, opened
 # at OPENED.
 question() {
-  local _
-  for _ in $(seq 300); do
-    QUESTION=$(xdotool search --name "^系统提示$" 2>/dev/null | head -1)
-    [ -n "$QUESTION" ] && { OPENED=$(sound_now); return 0; }
-    sleep 0.05
-  done
-  return 1
+  QUESTION=$(sound_window "^系统提示$") || return 1
+  OPENED=$(sound_now)
 }
 
 # Bursts of the ring: about a second long, as loud as the ring file, and

@@ -23,13 +23,7 @@ sound_rec_start hs hs.monitor "$OUT/headset-speaker.wav" || sound_test_abort "no
 
 bash "$ROOT/tools/call_client.sh" 13800138000 4 >"$OUT/call.log" 2>&1 &
 CALLER=$!
-QUESTION=
-for _ in $(seq 300); do
-  QUESTION=$(xdotool search --name "^系统提示$" 2>/dev/null | head -1)
-  [ -n "$QUESTION" ] && break
-  sleep 0.05
-done
-[ -n "$QUESTION" ] || sound_test_abort "no answer question"
+QUESTION=$(sound_window "^系统提示$") || sound_test_abort "no answer question"
 opened=$(sound_now)
 sleep 2.5 # a burst of the ring and its pause
 xdotool windowfocus --sync "$QUESTION" key y
