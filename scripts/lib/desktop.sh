@@ -41,11 +41,13 @@ poll() {
   done
 }
 
+declare -A _desk_names  # process id → program, for the report after a failure
 _background() {  # LOG COMMAND...: started now, stopped at exit
   local log=$1
   shift
   "$@" >"$log" 2>&1 &
   _session_pids+=($!)
+  _desk_names[$!]=$1
 }
 
 _desk_fail() {  # why a part of the desktop did not come up
@@ -300,7 +302,20 @@ tray_command() { tray_menu && menu_pick "$1"; }
 # A failed check leaves a picture of the screen.
 on_check_failure() { picture "fail-$(echo "$1" | tr -c 'A-Za-z0-9' '-' | cut -c1-40)"; }
 
+# After a failed check: which of the desktop's programs still run, and what
+# their logs said last (a window manager gone takes every title-bar check).
+_desk_report() {
+  local pid f
+  for pid in "${_session_pids[@]}"; do
+    [ -n "${_desk_names[$pid]:-}" ] && ! kill -0 "$pid" 2>/dev/null && echo "NOTE ${_desk_names[$pid]} had ended"
+  done
+  for f in "$DESK"/*.log; do
+    [ -s "$f" ] && { echo "--- $f"; tail -n 5 "$f"; }
+  done
+}
+
 desktop_finish() {
   picture last
+  [ "$_failures" -eq 0 ] || _desk_report
   checks_end
 }

@@ -70,14 +70,18 @@ check "login tone after the login" test -n "$login"
 
 # DTMF tones lie far apart in frequency: a short window times them well.
 short() { SOUND_WINDOW=0.03 sound_check track "$REC" "$@"; }
+# A tone starts within milliseconds of its click, and the recording's times
+# are off by tens of ms (its start is reckoned back from its end): an onset
+# up to 50 ms before the click is the click's.
+early() { sound_at "$1" -0.05; }
 # Key 5 alone: 770 + 1336 Hz for the tone's 0.15 s.
-read -r k5_on k5 <<<"$(short five=770+1336 | awk -v s="$(at "$key5")" -v e="$(at "$keys19")" '$2 >= s && $2 < e { print $2, $3 - $2; exit }')"
+read -r k5_on k5 <<<"$(short five=770+1336 | awk -v s="$(early "$key5")" -v e="$(early "$keys19")" '$2 >= s && $2 < e { print $2, $3 - $2; exit }')"
 echo "FIGURE key 5: clicked at $(at "$key5") s, heard from ${k5_on:--} s for ${k5:-0} s"
 check "key 5 plays its whole DTMF tone" sound_between "${k5:-0}" 0.1 0.2
 # Keys 1 and 9 clicked 0.05 s apart: 9 sounds whole and alone. Played side
 # by side, both 0.15 s tones would sound together for about 0.1 s.
 read -r one_on one_end nine_on nine_end <<<"$(short one=697+1209 nine=852+1477 |
-  awk -v s="$(at "$keys19")" -v e="$(at "$keys19" 2)" '$2 >= s && $2 < e && !($1 in on) { on[$1] = $2; end[$1] = $3 }
+  awk -v s="$(early "$keys19")" -v e="$(at "$keys19" 2)" '$2 >= s && $2 < e && !($1 in on) { on[$1] = $2; end[$1] = $3 }
     END { print ("one" in on) ? on["one"] " " end["one"] : "- -", ("nine" in on) ? on["nine"] " " end["nine"] : "- -" }')"
 echo "FIGURE keys 1, 9: clicked at $(at "$keys19") s; 1 heard $one_on-$one_end s, 9 heard $nine_on-$nine_end s"
 check "key 9 plays its whole DTMF tone" awk -v a="$nine_on" -v b="$nine_end" 'BEGIN { exit !(a != "-" && b - a >= 0.12) }'
