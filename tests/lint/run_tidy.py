@@ -75,6 +75,8 @@ def main():
         sys.exit(__doc__)
     build = pathlib.Path(sys.argv[1]).resolve()
     only = {pathlib.Path(f).as_posix() for f in sys.argv[2:]}
+    # It runs for minutes beside the suite's timed sessions: they go first.
+    os.nice(10)
     tidy = shutil.which("clang-tidy-14") or shutil.which("clang-tidy")
     if not tidy:
         sys.exit("clang-tidy not found (Debian: clang-tidy)")
