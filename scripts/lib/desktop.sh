@@ -42,6 +42,7 @@ poll() {
 }
 
 declare -A _desk_names  # process id → program, for the report after a failure
+DESK_REPORT_FILES=()    # more logs for that report (a peer's console)
 _background() {  # LOG COMMAND...: started now, stopped at exit
   local log=$1
   shift
@@ -309,8 +310,8 @@ _desk_report() {
   for pid in "${_session_pids[@]}"; do
     [ -n "${_desk_names[$pid]:-}" ] && ! kill -0 "$pid" 2>/dev/null && echo "NOTE ${_desk_names[$pid]} had ended"
   done
-  for f in "$DESK"/*.log; do
-    [ -s "$f" ] && { echo "--- $f"; tail -n 5 "$f"; }
+  for f in "$DESK"/*.log "${DESK_REPORT_FILES[@]}"; do
+    [ -s "$f" ] && { echo "--- $f"; tr '\r' '\n' <"$f" | grep -a -v '^ *$' | tail -n "${DESK_REPORT_LINES:-5}"; }
   done
 }
 

@@ -28,6 +28,9 @@ baresip_session() {
 
 BARESIP_DIR=$DESK/baresip
 BARESIP_LOG=$PICTURES/baresip.log  # kept for a look after the run
+DESK_REPORT_FILES+=("$BARESIP_LOG")
+# shellcheck disable=SC2034  # read by the report of a failed session
+DESK_REPORT_LINES=25
 
 baresip_start() {
   mkdir -p "$BARESIP_DIR"
