@@ -21,7 +21,7 @@ done
 N=90
 while [ -e /tmp/.X11-unix/X$N ] || [ -e /tmp/.X$N-lock ]; do N=$((N + 1)); done
 export DISPLAY=:$N
-Xvfb "$DISPLAY" -screen 0 "${SIZE}x24" -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$DISPLAY" -screen 0 "${SIZE}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
 XVFB=$!
 CLIENT=
 cleanup() {

@@ -210,7 +210,7 @@ class Session:
         while os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
             n += 1
         self.env["DISPLAY"] = ":%d" % n
-        self.spawn(["Xvfb", ":%d" % n, "-screen", "0", "1366x768x24", "-nolisten", "tcp"])
+        self.spawn(["Xvfb", ":%d" % n, "-screen", "0", "1366x768x24", "-nolisten", "tcp", "-noreset"])
         for _ in range(50):
             if os.path.exists("/tmp/.X11-unix/X%d" % n):
                 break

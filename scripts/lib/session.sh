@@ -58,10 +58,13 @@ start_standin() {
 
 # A virtual display on a free number; exports DISPLAY. The server picks the
 # number itself, so sessions started at the same moment never share one.
+# -noreset: an X server resets when its last client leaves, and a client
+# connecting meanwhile fails ("could not connect to display", openbox's
+# "Failed to open the display") — the probe below is such a last client.
 start_xvfb() {
   local numfile n
   numfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "${1:-1366x768}x24" -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1366x768}x24" -nolisten tcp -noreset 3>"$numfile" >/dev/null 2>&1 &
   _session_pids+=($!)
   for _ in $(seq 100); do
     n=$(tr -dc '0-9' <"$numfile")

@@ -133,7 +133,7 @@ cp "$BUILD/tests/package/ravelo_sni_watcher" /usr/local/bin/
 
 export RUNDIR=/tmp/standin
 bash "$ROOT/tools/standin.sh" start >/tmp/standin.log 2>&1 || { echo "FAIL stand-in did not start"; cat /tmp/standin.log; }
-Xvfb :5 -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb :5 -screen 0 1366x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=:5
 for _ in $(seq 50); do [ -e /tmp/.X11-unix/X5 ] && break; sleep 0.1; done
