@@ -78,26 +78,31 @@ for call in "${calls[@]}"; do
     # --- the voice, each way ----------------------------------------------------
     tone tone "$DESK/client-tone.wav" 1000 6
     tone tone "$DESK/baresip-tone.wav" 600 6
-    # A 6 s tone into the microphone MIC, the speaker SPK recorded for 10 s;
-    # heard when the tone sounds 1.6 s there and is the strongest. The first
+    # A 6 s tone into the microphone MIC, played again while not yet heard;
+    # the speaker SPK recorded meanwhile. Heard once the tone has sounded
+    # 1.6 s there and is the strongest, waited for at most 30 s: the first
     # tone the client sends in a call may come out chopped, and on a loaded
-    # machine (load 35) the voice lags seconds or comes in pieces: tried up
-    # to 3 times.
+    # machine (load 35) the voice lags seconds or comes in pieces.
     heard() {  # MIC SPK TONE FREQ
-      local try rec share peak
-      for try in 1 2 3; do
-        rec=$PICTURES/heard-$2-$try.wav
-        timeout -s INT 10 parecord --device="$2".monitor --rate=8000 --channels=1 --format=s16le \
-          --file-format=wav "$rec" &
-        paplay --device="$1" "$3"
-        wait $!
-        share=$(tone covers "$rec" "$4" 0 10)
-        peak=$(tone peak "$rec" 0 10)
-        echo "FIGURE try $try: $4 Hz into $1 sounds in $share of 10 s at $2, the strongest there $peak Hz"
-        awk -v s="$share" -v p="$peak" -v f="$4" 'BEGIN { exit !(s >= 0.16 && p >= f - 20 && p <= f + 20) }' &&
-          return 0
+      local rec=$PICTURES/heard-$2.raw end=$((SECONDS + 30)) rec_pid play_pid='' len secs peak ok=1
+      parec --latency-msec=20 -d "$2.monitor" --raw --format=s16le --rate=8000 --channels=1 >"$rec" 2>/dev/null &
+      rec_pid=$!
+      while [ "$SECONDS" -lt "$end" ]; do
+        if [ -z "$play_pid" ] || ! kill -0 "$play_pid" 2>/dev/null; then
+          paplay --device="$1" "$3" &
+          play_pid=$!
+        fi
+        sleep 0.5
+        len=$(awk -v b="$(stat -c %s "$rec")" 'BEGIN { printf "%.2f", b / 16000 }')
+        secs=$(awk -v l="$len" -v s="$(tone covers "$rec" "$4" 0 "$len" 2>/dev/null)" 'BEGIN { printf "%.1f", s * l }')
+        awk -v s="$secs" 'BEGIN { exit !(s >= 1.6) }' || continue
+        peak=$(tone peak "$rec" 0 "$len")
+        awk -v p="$peak" -v f="$4" 'BEGIN { exit !(p >= f - 20 && p <= f + 20) }' && { ok=0; break; }
       done
-      return 1
+      kill "$play_pid" "$rec_pid" 2>/dev/null
+      wait "$play_pid" "$rec_pid" 2>/dev/null
+      echo "FIGURE $4 Hz into $1: sounded ${secs:-0} s at $2 in $((30 - end + SECONDS)) s, the strongest there ${peak:--} Hz"
+      return $ok
     }
     check "the client's microphone reaches baresip's speaker" heard micsrc bspk "$DESK/client-tone.wav" 1000
     check "baresip's microphone reaches the client's speaker" heard bmicsrc spk "$DESK/baresip-tone.wav" 600
