@@ -191,6 +191,10 @@ main_hidden() { ! main_shown; }
 # (ui.py dialog) matches the extended regular expression.
 dialog_shows() { ui dialog 2>/dev/null | grep -E -- "$1" >/dev/null; }
 ui_has() { ui find "$1" "$2" >/dev/null 2>&1; }
+ui_wait() { ui wait "$1" "$2" "$3" >/dev/null 2>&1; }  # SECONDS ROLE NAME
+# The status display (its label reads " " + the state), now / within SECONDS.
+status_is() { ui_has label " $1"; }
+status_shows() { ui_wait "$1" label " $2"; }
 
 # Sound. Silence played into the speaker keeps its monitor flowing (an idle
 # null sink delivers nothing to its monitor), so a recording's length tells

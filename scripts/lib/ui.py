@@ -10,6 +10,10 @@ plus the one X11 question AT-SPI cannot answer. Used by scripts/lib/desktop.sh.
                              or "text:readonly" tells input boxes apart.
                              UI_WINDOW=CAPTION looks only inside that window.
   ui.py text ROLE NAME       its text (text boxes) or its name
+  ui.py wait SECONDS ROLE NAME   as find, looking again until it shows, for
+                             at most SECONDS: one connection to the bus, so
+                             a state shown for a moment is not missed while
+                             a new reader starts (a loaded machine)
   ui.py dialog               each showing dialog: "title|label texts|button names"
   ui.py popup CMD...         runs CMD and prints the popup menu it opened:
                              "x y w h", then "x y w h<TAB>name" for each item
@@ -112,6 +116,19 @@ def cmd_find(role, name):
     return 0
 
 
+def cmd_wait(seconds, role, name):
+    import time
+    end = time.monotonic() + float(seconds)
+    while True:
+        obj = find(role, name)
+        if obj is not None:
+            print("%d %d %d %d" % extents(obj))
+            return 0
+        if time.monotonic() >= end:
+            return 1
+        time.sleep(0.05)
+
+
 def cmd_text(role, name):
     obj = find(role, name)
     if obj is None:
@@ -208,6 +225,8 @@ def main(argv):
     cmd, args = argv[1], argv[2:]
     if cmd == "find" and len(args) == 2:
         return cmd_find(*args)
+    if cmd == "wait" and len(args) == 3:
+        return cmd_wait(*args)
     if cmd == "text" and len(args) == 2:
         return cmd_text(*args)
     if cmd == "dialog":

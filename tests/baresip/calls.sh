@@ -34,7 +34,6 @@ check "baresip registers" baresip_start
 tray_click 1
 poll 10 main_shown
 
-status_is() { ui_has label " $1"; }
 idle() { status_is 空闲待机; }
 # The n-th time baresip's console printed TEXT.
 baresip_saw_n() { [ "$(baresip_count "$2")" -ge "$1" ]; }
@@ -59,14 +58,14 @@ for call in "${calls[@]}"; do
     check "$what: the client asks, with the caller as the service presents it" poll 15 dialog_shows "$question"
     click_button "$YES"
     check "$what: the client's answer reaches baresip" poll 10 baresip_saw_n $n "Call established: "
-    check "$what: the client shows the call" poll 10 status_is "接听通话中..."
+    check "$what: the client shows the call" status_shows 10 "接听通话中..."
   else
     client_dials
     check "$what: baresip is offered the call, from sip:86 + the client's number" \
       poll 15 baresip_saw_n $((n / 2)) "Incoming call from:  sip:8613800138000@127.0.0.1"
     baresip_say /accept
     check "$what: baresip's answer reaches the client" poll 10 baresip_saw_n $n "Call established: "
-    check "$what: the client shows the call" poll 10 status_is "拨打通话中..."
+    check "$what: the client shows the call" status_shows 10 "拨打通话中..."
   fi
   if [ $n = 2 ]; then
     # --- the dial pad: RFC 2833 events -----------------------------------------
