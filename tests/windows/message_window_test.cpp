@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QApplication>
 #include <QCoreApplication>
 #include <QSplitter>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include "core/daily_log.h"
 #include "core/msg_queue.h"
 #include "core/shared_state.h"
+#include "platform/qt/caret_rest.h"
 #include "platform/qt/qt_text.h"
 #include "service_addresses.h"
 #include "tests/support/fake_engine.h"
@@ -450,3 +452,17 @@ TEST_F(MessageWindowTest, TimeFollowsTheClock) {
     EXPECT_NE(LongTimeText().find(":05:07"), text::Ansi::npos) << LongTimeText();
 }
 
+// A chat window left focused does not wake the program all day: its caret
+// stands still (shown) after a while without input, and a key blinks it again.
+TEST_F(MessageWindowTest, CaretStandsStillWhenIdleAndBlinksOnAKey) {
+    const int flash = QApplication::cursorFlashTime();
+    ASSERT_GT(flash, 0);
+    std::unique_ptr<QObject> rest(platform::RestCaretWhenIdle(200));
+    ASSERT_NE(rest, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::cursorFlashTime() == 0; }, 5000));
+    QTest::keyClick(start->SendMsg, Qt::Key_A);
+    EXPECT_EQ(QApplication::cursorFlashTime(), flash);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::cursorFlashTime() == 0; }, 5000));
+    rest.reset();
+    QApplication::setCursorFlashTime(flash);
+}
