@@ -17,6 +17,7 @@
 #include "app/main_window.h"
 #include "call/call_control.h"
 #include "platform/display_session.h"
+#include "platform/qt/caret_rest.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_resume.h"
 #include "platform/qt/startup_timing.h"
@@ -67,6 +68,7 @@ int main(int argc, char* argv[]) {
     }
     platform::InstallQtPlatform();
     platform::WatchSystemResume();
+    platform::RestCaretWhenIdle();
 
     frmMain = new TfrmMain;
     frmCall = new TfrmCall;

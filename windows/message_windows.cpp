@@ -5,6 +5,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <string>
 
 #include "call/call_control.h"
 #include "call/window_ports.h"
@@ -77,6 +78,22 @@ void OnMessageQueued(const MsgRecord& r) {
         Qt::AutoConnection);
 }
 
+// Peer windows alive; the start-up window names no peer and is not counted.
+std::size_t PeerWindowCount() {
+    return static_cast<std::size_t>(std::count_if(List().begin(), List().end(), [](TfrmMessage* w) {
+        return !PeerNumberFromCaption(w->Caption()).empty();
+    }));
+}
+
+bool RoomForAnotherWindow() { return PeerWindowCount() < kMostMessageWindows; }
+
+// A message from a new peer once the windows are all taken: it was answered
+// already, so it leaves the queue whole in the log rather than in a window.
+void DropMessageBeyondWindows(const MsgRecord& r) {
+    WriteLog(ZH("ReceiveMsg 短信窗口已满") + std::to_string(kMostMessageWindows) +
+             ZH("个，不再新建，丢弃短信，来自:") + text::Ansi(r.sender) + ZH(" 消息: ") + text::Ansi(r.text));
+}
+
 TfrmMessage* CreateWindowFor(const text::Ansi& number) {
     // Owned by the call-control form: it lives until that form is destroyed.
     auto* w = new TfrmMessage(frmCall);
@@ -133,9 +150,10 @@ void ShowPeerWindow(const text::Ansi& number) {
     }
     if (found)
         Reveal(found);
-    else if (!peer.empty())
+    else if (!peer.empty() && RoomForAnotherWindow())
         CreateWindowFor(number);
-    // Without a number the message is dropped there.
+    // Without a number, or without room for its window, the message is
+    // dropped there when it reaches the front.
     ShowWindowForFrontMessage();
 }
 
@@ -143,12 +161,18 @@ void ShowWindowForFrontMessage() {
     std::optional<text::Ansi> sender;
     for (;;) {
         sender.reset();
+        bool noNumber = false;
         std::optional<MsgRecord> dropped = MsgQueue.PopFrontIf([&](const MsgRecord& r) {
             sender = text::Ansi(r.sender);
-            return PeerOfSender(*sender).empty();
+            const text::Ansi peer = PeerOfSender(*sender);
+            noNumber = peer.empty();
+            return noNumber || (!FindMessageWindow(peer) && !RoomForAnotherWindow());
         });
         if (!dropped) break;
-        DropMessage(*dropped);
+        if (noNumber)
+            DropMessage(*dropped);
+        else
+            DropMessageBeyondWindows(*dropped);
     }
     if (!sender) return;
     if (TfrmMessage* w = FindMessageWindow(PeerOfSender(*sender))) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // All message windows, and how a received message finds its window.
 #pragma once
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -9,6 +10,13 @@
 #include "windows/peer_number.h"
 
 class TfrmMessage;
+
+// Peer message windows the program opens at most. Each costs about a
+// megabyte and a half and lives until exit, so senders without end (a
+// flood of new From addresses) would take memory without end; fifty is more
+// than a screen shows. A message from one more new peer is answered as any
+// other, logged whole with its sender and text, and leaves the queue.
+constexpr std::size_t kMostMessageWindows = 50;
 
 // The message windows alive, oldest first. Each window adds itself when built
 // and removes itself when destroyed.
@@ -27,7 +35,7 @@ TfrmMessage* FindMessageWindow(const text::Ansi& number);
 // The call control's handler of a received message: logs each of the
 // program's windows it looks at, shows the message window of `number`
 // (restoring it when minimised) or creates one owned by the call-control
-// form, then makes sure the message at the front of the queue has a window
+// form while there is room for it, then makes sure the message at the front of the queue has a window
 // too. A message without a number gets no window: it is dropped with a log
 // line.
 void ShowPeerWindow(const text::Ansi& number);
@@ -35,5 +43,6 @@ void ShowPeerWindow(const text::Ansi& number);
 // Makes sure the message at the front of the queue has a window, shown, that
 // will take it: messages arriving together, or a window the user closed, must
 // not leave it unseen or block the queue. Front messages whose sender gives
-// no number are dropped with a log line.
+// no number, or that would need a window beyond kMostMessageWindows, are
+// dropped with a log line.
 void ShowWindowForFrontMessage();

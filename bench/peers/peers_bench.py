@@ -17,7 +17,9 @@ For each program, whole process trees:
       process of the tree (each one is a thread going to sleep, to be woken
       again), from /proc/PID/task/TID/status;
       CPU: run time of every thread (/proc/PID/task/TID/schedstat), % of a core;
-      PSS of the tree at the end (/proc/PID/smaps_rollup), MB;
+      PSS of the tree at the end (/proc/PID/smaps_rollup), MB, and its
+      pages counted once (/proc/PID/pagemap): its PSS on a machine that runs
+      nothing else of the same libraries;
     and the threads that woke most.
 
 Install the other programs first: bash bench/peers/setup.sh (apt-get).
@@ -129,10 +131,42 @@ def per_process(pid):
     return ", ".join(out)
 
 
+def resident_frames(pid):
+    """The physical pages that the process maps, as a set of frame numbers
+    (/proc/PID/pagemap, readable as root), over its mappings that hold any."""
+    frames = set()
+    try:
+        maps = open("/proc/%d/smaps" % pid).read()
+        pagemap = open("/proc/%d/pagemap" % pid, "rb")
+    except OSError:
+        return frames
+    with pagemap:
+        for m in re.finditer(r"^([0-9a-f]+)-([0-9a-f]+) .*?^Rss:\s*(\d+) kB", maps, re.M | re.S):
+            if m.group(3) == "0":
+                continue
+            start, end = int(m.group(1), 16) // 4096, int(m.group(2), 16) // 4096
+            pagemap.seek(start * 8)
+            data = pagemap.read((end - start) * 8)
+            for (entry,) in struct.iter_unpack("<Q", data):
+                if entry >> 63:
+                    frames.add(entry & ((1 << 55) - 1))
+    return frames
+
+
+def alone_mb(pid):
+    """The tree's pages counted once each: what it would hold on a machine
+    running nothing else of the same libraries (its PSS there), MB."""
+    frames = set()
+    for p in [pid] + cb.descendants(pid):
+        frames |= resident_frames(p)
+    return len(frames) * 4096 / 1048576.0
+
+
 def memory_mb(pid):
-    """PSS and USS (private pages) of the tree, MB. PSS shares each page among
-    every process that maps it, other users' programs included: on a shared
-    machine it falls as others run the same libraries; USS does not."""
+    """PSS and USS (private pages) of the tree, and its pages counted once,
+    MB. PSS shares each page among every process that maps it, other users'
+    programs included: on a shared machine it falls as others run the same
+    libraries; USS and the pages counted once do not."""
     pss = uss = 0
     for p in [pid] + cb.descendants(pid):
         text = _read("/proc/%d/smaps_rollup" % p)
@@ -143,7 +177,7 @@ def memory_mb(pid):
                 pss += n
             else:
                 uss += n
-    return pss / 1024.0, uss / 1024.0
+    return pss / 1024.0, uss / 1024.0, alone_mb(pid)
 
 
 def idle_figures(pid, seconds):
@@ -339,6 +373,7 @@ def main():
              ("CPU, idle (% of a core)", lambda n: idle[n][1] if n in idle else None, "%.3f"),
              ("PSS of the tree (MB)", lambda n: idle[n][2][0] if n in idle else None, "%.1f"),
              ("USS of the tree (MB)", lambda n: idle[n][2][1] if n in idle else None, "%.1f"),
+             ("the tree's pages counted once (MB)", lambda n: idle[n][2][2] if n in idle else None, "%.1f"),
              ("start -> 200 to REGISTER (ms, median of %d)" % rounds,
               lambda n: cb.med(starts[n]), "%.0f")]
     print("| figure | " + " | ".join(NAMES[n] for n in programs) + " |")

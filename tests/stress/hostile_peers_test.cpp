@@ -17,6 +17,8 @@
 #include "tests/stress/stress_fixture.h"
 #include "windows/message_windows.h"
 
+using text::ZH;
+
 namespace {
 
 // Calls the SIP stack holds at once (its default); a call beyond them it
@@ -139,10 +141,17 @@ TEST_F(HostilePeers, ThousandSendersInAMinuteAreAnsweredAndShown) {
     const long after = RssKb();
     const std::size_t opened = MessageWindows().size() - windowsBefore;
     ASSERT_GT(opened, 0u);
+    EXPECT_EQ(opened, kMostMessageWindows) << "windows stop at the bound";
     const double perWindow = static_cast<double>(after - before) / 1024.0 / static_cast<double>(opened);
     EXPECT_LE(perWindow, 3.0) << "MB per message window";
+    EXPECT_LE(after - before, static_cast<long>(kMostMessageWindows) * 3 * 1024) << "memory beyond the bound";
+    // Each message is in the log: as received, and once more as dropped
+    // when it came from a peer beyond the windows.
+    EXPECT_EQ(CountLogged(ZH("ReceiveMsg SIP短信，来自:")), 1000);
+    const int dropped = CountLogged(ZH("个，不再新建，丢弃短信，来自:"));
+    EXPECT_EQ(dropped, 1000 - static_cast<int>(opened)) << "a message neither shown nor logged";
     std::printf(
-        "1000 senders: %zu message windows opened, memory %ld KiB before, %ld KiB after: %.2f MB a window; "
-        "status display longest gap %lld ms, %d ticks\n",
-        opened, before, after, perWindow, static_cast<long long>(LongestTickGapMs()), StatusTicks());
+        "1000 senders: %zu message windows opened, %d messages dropped to the log, memory %ld KiB before, %ld "
+        "KiB after: %.2f MB a window; status display longest gap %lld ms, %d ticks\n",
+        opened, dropped, before, after, perWindow, static_cast<long long>(LongestTickGapMs()), StatusTicks());
 }

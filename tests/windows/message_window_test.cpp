@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QApplication>
 #include <QCoreApplication>
 #include <QSplitter>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include "core/daily_log.h"
 #include "core/msg_queue.h"
 #include "core/shared_state.h"
+#include "platform/qt/caret_rest.h"
 #include "platform/qt/qt_text.h"
 #include "service_addresses.h"
 #include "tests/support/fake_engine.h"
@@ -219,6 +221,23 @@ TEST_F(MessageWindowTest, SenderWithOrWithoutCountryCodeReachesTheNumbersWindow)
     EXPECT_EQ(
         EngineArgs("SphSipSendMessage"),
         (std::vector<std::vector<std::string>>{{std::string("sip:8613900139000@") + service::kSipDomain, ZH("回复")}}));
+}
+
+// Senders without end take no memory without end: past the bound a new
+// peer's message leaves the queue whole in the log, and the peers who have a
+// window still reach it.
+TEST_F(MessageWindowTest, NewPeersBeyondTheWindowBoundGoToTheLog) {
+    const auto from = [](std::size_t n) { return "sip:86139" + std::to_string(10000000 + n) + "@127.0.0.1"; };
+    for (std::size_t n = 0; n <= kMostMessageWindows; ++n) Receive(from(n).c_str(), "hello " + std::to_string(n));
+    Receive(from(0).c_str(), "again");
+    ASSERT_TRUE(Delivered()) << MsgQueue.Size() << " messages stuck";
+    EXPECT_EQ(MessageWindows().size(), kMostMessageWindows + 1) << "the start-up window and the bound's";
+    const text::Ansi last = "139" + std::to_string(10000000 + kMostMessageWindows);
+    EXPECT_EQ(Window(last.c_str()), nullptr);
+    EXPECT_TRUE(Logged(ZH("ReceiveMsg 短信窗口已满50个，不再新建，丢弃短信，来自:") + from(kMostMessageWindows) +
+                       ZH(" 消息: hello 50")));
+    ASSERT_NE(Window("13910000000"), nullptr);
+    EXPECT_EQ(Lines(Window("13910000000")).back(), " again");
 }
 
 TEST_F(MessageWindowTest, SamePeerReusesItsWindowAndShowsItAgain) {
@@ -431,4 +450,19 @@ TEST_F(MessageWindowTest, WindowsLiveUntilTheCallFormIsDestroyed) {
 TEST_F(MessageWindowTest, TimeFollowsTheClock) {
     desk.clock.now = {2026, 12, 8, 21, 5, 7};
     EXPECT_NE(LongTimeText().find(":05:07"), text::Ansi::npos) << LongTimeText();
+}
+
+// A chat window left focused does not wake the program all day: its caret
+// stands still (shown) after a while without input, and a key blinks it again.
+TEST_F(MessageWindowTest, CaretStandsStillWhenIdleAndBlinksOnAKey) {
+    const int flash = QApplication::cursorFlashTime();
+    ASSERT_GT(flash, 0);
+    std::unique_ptr<QObject> rest(platform::RestCaretWhenIdle(200));
+    ASSERT_NE(rest, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::cursorFlashTime() == 0; }, 5000));
+    QTest::keyClick(start->SendMsg, Qt::Key_A);
+    EXPECT_EQ(QApplication::cursorFlashTime(), flash);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::cursorFlashTime() == 0; }, 5000));
+    rest.reset();
+    QApplication::setCursorFlashTime(flash);
 }
