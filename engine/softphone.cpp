@@ -642,8 +642,10 @@ const LinphoneAudioDevice* Pick(const std::vector<const LinphoneAudioDevice*>& l
 // desktop's sound settings), else the first of the lists the client shows;
 // a call under way is moved by the sound server itself (SoundServer).
 // Without both, the core plays and records through files (silence), so
-// calls still come about on a machine without sound.
-void Softphone::UseSoundDevices() {
+// calls still come about on a machine without sound. `call`, not yet
+// answered, is put on them too: the stack gave it the core's devices of the
+// moment its INVITE came, and a tick may not have seen a change just before.
+void Softphone::UseSoundDevices(LinphoneCall* call) {
     const SoundServer::Defaults& defaults = sound_server_.Current();
     bctbx_list_t* devices = linphone_core_get_extended_audio_devices(core_);
     const LinphoneAudioDevice* play = Pick(SoundDevices(devices, true), defaults.playback);
@@ -652,6 +654,10 @@ void Softphone::UseSoundDevices() {
         linphone_core_set_use_files(core_, FALSE);
         linphone_core_set_playback_device(core_, linphone_audio_device_get_id(play));
         linphone_core_set_capture_device(core_, linphone_audio_device_get_id(record));
+        if (call) {  // its streams do not run yet: nothing restarts
+            linphone_call_set_output_audio_device(call, const_cast<LinphoneAudioDevice*>(play));
+            linphone_call_set_input_audio_device(call, const_cast<LinphoneAudioDevice*>(record));
+        }
     } else {
         linphone_core_set_use_files(core_, TRUE);
         linphone_core_set_play_file(core_, nullptr);  // silence
@@ -711,6 +717,7 @@ void Softphone::Answer(int line) {
     LinphoneCall* call = FindLine(line);
     if (!call || !IsIncomingRinging(linphone_call_get_state(call))) return;
     FollowSoundServer(kDeviceWait);
+    UseSoundDevices(call);
     linphone_call_accept(call);
 }
 
