@@ -96,8 +96,10 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(idle)));
         const int line = SphSiMakeCall(argv[2]);
         if (line >= 0 && WaitFor([] { return g_answered || g_ended; }, 15) && g_answered) {
-            const double hold = std::atof(argv[3]);
-            const timespec until{static_cast<time_t>(hold), static_cast<long>((hold - static_cast<time_t>(hold)) * 1e9)};
+            const std::chrono::duration<double> hold(std::atof(argv[3]));
+            const auto whole = std::chrono::floor<std::chrono::seconds>(hold);
+            const timespec until{static_cast<time_t>(whole.count()),
+                                 static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(hold - whole).count())};
             sigtimedwait(&usr1, nullptr, &until);
             std::printf("hangup %.3f\n", Now());
             SphSipHanpCall(line);
