@@ -82,7 +82,7 @@ private:
     void ReportRegistration(int status);
     void ReportCall(int line, const char* state);
     void ReportLevels();
-    void UseSoundDevices();
+    void UseSoundDevices(LinphoneCall* call = nullptr);
     void FollowSoundServer(std::chrono::milliseconds wait);
     LinphoneCall* FindLine(int line);
     void IterateFor(std::chrono::milliseconds limit, bool (Softphone::*done)());

@@ -17,6 +17,7 @@
 #include <map>
 
 #include "platform/executable.h"
+#include "platform/qt/default_output.h"
 #include "platform/qt/qt_text.h"
 #include "platform/sound.h"
 #include "platform/user_files.h"
@@ -41,12 +42,15 @@ struct Tone {
 // wake-ups while the client is idle.
 class TonePlayer final : public Sound {
 public:
+    // Asks the server for its default now: the first ring knows it.
+    TonePlayer() { DefaultOutputName(); }
+
     void Play(const std::string& path, bool loop) override {
         Stop();
         const QFileInfo file(QFromAnsi(NativePath(DataFile(path))));
         const Tone* tone = Load(file.absoluteFilePath());
         if (!preloaded_) Preload(file.absolutePath());
-        const QAudioDevice speaker = QMediaDevices::defaultAudioOutput();
+        const QAudioDevice speaker = Speaker();
         if (!tone || tone->samples.isEmpty() || speaker.isNull()) return;
         const qsizetype ahead = tone->format.bytesForDuration(kAheadUs);
         auto* out = new QAudioSink(speaker, tone->format, qApp);  // the application outlives the calls here
@@ -96,6 +100,16 @@ public:
     }
 
 private:
+    // The server's default device now (a headset chosen since the start),
+    // else the one Qt took for the default.
+    static QAudioDevice Speaker() {
+        const QByteArray name = DefaultOutputName();
+        if (!name.isEmpty())
+            for (const QAudioDevice& device : QMediaDevices::audioOutputs())
+                if (device.id() == name) return device;
+        return QMediaDevices::defaultAudioOutput();
+    }
+
     static constexpr qint64 kAheadUs = 1'000'000;  // a loop's samples queued ahead of the speaker
     static constexpr int kTopUpMs = 250;
     static constexpr int kGraceMs = 1000;

@@ -4,7 +4,11 @@
 // codecs (default: the client's list), holds the line SECONDS and hangs up.
 // Prints each event with its wall time in seconds:
 //   registered T | answered T | hangup T | ended T | level T OUT IN
-// Exit 0 when the call was answered and ended, 1 otherwise.
+// Exit 0 when the call was answered and ended, 1 otherwise. SIGUSR1 ends the
+// hold early (a test done with the call before SECONDS).
+#include <csignal>
+#include <ctime>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -67,6 +71,11 @@ int main(int argc, char** argv) {
     if (argc > 4) codecs.assign(argv + 4, argv + argc);
     codecs.resize(6);
 
+    // Blocked before the engine's threads start, so they inherit it.
+    sigset_t usr1;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &usr1, nullptr);
     SphSipSetRegStatsCalllBack(OnReg);
     SphSipSetCallStatsCalllBack(OnCall);
     SphSipSetAudioStatsCalllBack(OnAudio);
@@ -87,7 +96,11 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(idle)));
         const int line = SphSiMakeCall(argv[2]);
         if (line >= 0 && WaitFor([] { return g_answered || g_ended; }, 15) && g_answered) {
-            std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(argv[3])));
+            const std::chrono::duration<double> hold(std::atof(argv[3]));
+            const auto whole = std::chrono::floor<std::chrono::seconds>(hold);
+            const timespec until{static_cast<time_t>(whole.count()),
+                                 static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(hold - whole).count())};
+            sigtimedwait(&usr1, nullptr, &until);
             std::printf("hangup %.3f\n", Now());
             SphSipHanpCall(line);
             if (WaitFor([] { return g_ended; }, 10)) rc = 0;

@@ -18,6 +18,10 @@ sound_start || sound_test_abort "no sound server"
 sound_rec_start spk spk.monitor "$OUT/speaker.wav" || sound_test_abort "no recording"
 sound_client_start || sound_test_abort "the client did not log in"
 sound_headset_add || sound_test_abort "no headset"
+# The user then picks it in the sound settings: a moment later, once the
+# client has seen the new device come (its toolkit keeps the default it read
+# at the start).
+sleep 1
 sound_defaults hs hsmic
 sound_rec_start hs hs.monitor "$OUT/headset-speaker.wav" || sound_test_abort "no recording"
 
