@@ -2,8 +2,6 @@
 #include "softphone.h"
 
 #include <netinet/in.h>
-#include <sched.h>
-#include <sys/resource.h>
 #include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,27 +39,6 @@ constexpr int kKeepAliveMs = 30000;
 constexpr auto kDeviceWait = std::chrono::milliseconds(50);
 
 std::string Text(const char* s) { return s ? s : ""; }
-
-// The sound server's client threads of this process (libpulse names them
-// so): the stack's sound filters hand their samples over on one of them. The
-// stack runs its own media clock at a real-time priority, but not these; on a
-// busy desk (a build beside the call) they wait behind it, the server runs
-// dry again and again, and the call's sound breaks up and falls seconds
-// behind. They get a real-time priority like the server's own (else a nice
-// like its); where neither is allowed nothing changes.
-void RaiseSoundThreads() {
-    std::error_code ec;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
-        std::ifstream comm(task.path() / "comm");
-        std::string name;
-        if (!std::getline(comm, name) || name != "threaded-ml") continue;
-        const pid_t tid = std::atoi(task.path().filename().c_str());
-        sched_param param{};
-        param.sched_priority = 5;
-        if (sched_setscheduler(tid, SCHED_RR | SCHED_RESET_ON_FORK, &param) != 0)
-            setpriority(PRIO_PROCESS, static_cast<id_t>(tid), -11);
-    }
-}
 
 // The kernel's list of ALSA cards. liblinphone always offers ALSA's "default"
 // device, even where no card stands behind it (containers, remote desktops);
@@ -853,7 +830,6 @@ void Softphone::HandleCallState(LinphoneCall* call, LinphoneCallState state) {
         break;
     case LinphoneCallStateConnected:
     case LinphoneCallStateStreamsRunning:
-        RaiseSoundThreads();  // the stack may have opened its sound anew
         if (!line.connected_sent && !line.ended) {
             line.connected_sent = true;
             ReportCall(line.id, line.outgoing ? SPH_STATE_CALLANSWER : SPH_STATE_ANSWERSTR);
