@@ -45,11 +45,11 @@ struct Tone {
 // PulseAudio output answers the server's "ran dry" with a drain whose answer
 // it hands to the output object, on its own thread; an output deleted before
 // that answer arrived is written to after it was freed. The two meet when the
-// end of a tone and its stop come together: a frozen or suspended process
-// whose end-of-tone timer and the server's notice wake it at once, or a key
-// pressed just as the last key's tone ran out. The server answers in order,
-// so once a later stream is open every answer about the older ones has been
-// handled.
+// end of a tone and a stop with no new tone after it come together: a frozen
+// or suspended process whose end-of-tone timer and the server's notice wake
+// it at once (a new tone's opening waits for the server, so the old output
+// was still there for the answer). The server answers in order, so once a
+// later stream is open every answer about the older ones has been handled.
 class TonePlayer final : public Sound {
 public:
     void Play(const std::string& path, bool loop) override {
