@@ -208,10 +208,12 @@ bool TfrmLogin::eventFilter(QObject* watched, QEvent* e) {
             Label_Active->rect().contains(static_cast<QMouseEvent*>(e)->position().toPoint()))
             Label_ActiveClick();
     }
-    if (watched == Image_login) {
+    const bool mouse = e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove ||
+                       e->type() == QEvent::MouseButtonRelease;
+    if (watched == Image_login && mouse) {
         // Dragging the background moves the window; the window manager does
         // it where it can, otherwise we follow the mouse ourselves.
-        auto* m = static_cast<QMouseEvent*>(e);
+        auto* m = static_cast<QMouseEvent*>(e);  // only a mouse event is one
         if (e->type() == QEvent::MouseButtonPress) {
             dragging_ = !(windowHandle() && windowHandle()->startSystemMove());
             dragOffset_ = m->globalPosition().toPoint() - frameGeometry().topLeft();

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <map>
+#include <vector>
 
 #include "platform/executable.h"
 #include "platform/qt/default_output.h"
@@ -40,6 +41,16 @@ struct Tone {
 // stream of its own, closed when it ends: an output of Qt 6.4 that is stopped
 // and started again at once sometimes stays silent, and an open output costs
 // wake-ups while the client is idle.
+//
+// A stopped output is deleted only once the next one has opened. Qt 6.4's
+// PulseAudio output answers the server's "ran dry" with a drain whose answer
+// it hands to the output object, on its own thread; an output deleted before
+// that answer arrived is written to after it was freed. The two meet when the
+// end of a tone and a stop with no new tone after it come together: a frozen
+// or suspended process whose end-of-tone timer and the server's notice wake
+// it at once (a new tone's opening waits for the server, so the old output
+// was still there for the answer). The server answers in order, so once a
+// later stream is open every answer about the older ones has been handled.
 class TonePlayer final : public Sound {
 public:
     // Asks the server for its default now: the first ring knows it.
@@ -58,9 +69,12 @@ public:
         out->setBufferSize(loop ? std::min(ahead, tone->samples.size()) : tone->samples.size());
         QIODevice* io = out->start();
         if (!io) {
-            out->deleteLater();
+            out->deleteLater();  // it never had a stream
             return;
         }
+        for (const QPointer<QAudioSink>& old : stopped_)
+            if (old) old->deleteLater();
+        stopped_.clear();
         playing_ = out;
         io_ = io;
         tone_ = tone;
@@ -73,6 +87,7 @@ public:
         });
         const qint64 ms = tone->format.durationForBytes(qint32(tone->samples.size())) / 1000;
         auto* tick = new QTimer(out);
+        tick_ = tick;
         if (loop) {
             QObject::connect(tick, &QTimer::timeout, out, [this, out] {
                 if (playing_ == out) Write(out->bytesFree());
@@ -94,9 +109,10 @@ public:
         io_ = nullptr;
         tone_ = nullptr;
         if (!out) return;
+        if (tick_) tick_->stop();  // a stopped output costs no wake-ups while it waits
         out->disconnect();
         out->stop();
-        out->deleteLater();
+        stopped_.push_back(out);
     }
 
 private:
@@ -155,6 +171,8 @@ private:
     std::map<QString, Tone> tones_;
     bool preloaded_ = false;
     QPointer<QAudioSink> playing_;
+    QPointer<QTimer> tick_;                      // playing_'s top-up or end timer
+    std::vector<QPointer<QAudioSink>> stopped_;  // stopped, kept until a later stream opens
     QIODevice* io_ = nullptr;  // owned by playing_
     const Tone* tone_ = nullptr;
     bool loop_ = false;
