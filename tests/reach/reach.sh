@@ -81,12 +81,11 @@ call_result() {
   in_svc env SIP_IP=$SVC_IP SIP_DOMAIN=$SVC_IP CANCEL_AFTER_MS=300 bash "$ROOT/tools/call_client.sh" 13800138000 1 2>&1 |
     grep -o 'SIP/2.0 [0-9]*' | awk '{ c = $2 } END { print c }'
 }
-status_is() { ui_has label " $1"; }
 reached() {
   local r
   r=$(call_result)
   echo "  caller got ${r:-no answer}"
-  [ "$r" = 487 ] && poll 10 status_is 空闲待机
+  [ "$r" = 487 ] && status_shows 10 空闲待机
 }
 not_reached() {
   local r
@@ -103,7 +102,7 @@ reached_within() {
     echo "  caller got ${r:-no answer}"
     before_end() { awk -v e="$end" -v n="$(now)" 'BEGIN { exit !(n < e) }'; }
     if [ "$r" = 487 ]; then
-      before_end && poll 10 status_is 空闲待机
+      before_end && status_shows 10 空闲待机
       return
     fi
     before_end || return 1
@@ -144,7 +143,7 @@ desktop_client 1
 check "registered behind the router" poll 60 logged "登录成功"
 show_main() { tray_click 1 && poll 5 main_shown; }
 poll 20 show_main
-check "the status reads 空闲待机" poll 10 status_is 空闲待机
+check "the status reads 空闲待机" status_shows 10 空闲待机
 check "a caller on the service side reaches it" reached
 
 case $CASE in
@@ -174,7 +173,7 @@ case $CASE in
     tips=$(log_count "连接软交换超时")
     ip link set h0 down
     gone=$(now)
-    check "without the network the status reads 未登录 within 35 s" poll 35 status_is 未登录
+    check "without the network the status reads 未登录 within 35 s" status_shows 35 未登录
     check "the tray shows it too" poll 5 tray_shows busy
     check "no dialog about it" no_dialog
     check "a caller meanwhile is not put through" not_reached
@@ -182,7 +181,7 @@ case $CASE in
     ip link set h0 up
     ip route replace default via "$HOME_GW"
     back=$(now)
-    check "back: the status reads 空闲待机 within 15 s" poll 15 status_is 空闲待机
+    check "back: the status reads 空闲待机 within 15 s" status_shows 15 空闲待机
     check "back: the tray shows it" poll 5 tray_shows free
     check "back: a caller reaches it" reached_within 15
     echo "FIGURE network back -> reachable: $(since "$back") s"
