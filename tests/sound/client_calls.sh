@@ -51,11 +51,19 @@ wait_for_log "callend" 10
 sleep 2
 
 # The answering peer: rings a second, plays its recording, hangs up after 5 s.
+# The meters are looked at until the incoming one moves (its voice has
+# pauses, and a loaded machine answers late), for at most 9 s.
 peer_dial=$(sound_now)
 sound_dial 10086110001
-sleep 4
-meters_peer=$(sound_meters "$OUT/meters-peer.png")
-sleep 7
+sleep 1
+for _ in $(seq 30); do
+  meters_peer=$(sound_meters "$OUT/meters-peer.png")
+  read -r _ in_now <<<"$meters_peer"
+  [ "${in_now:--1}" -ge 20 ] && break
+  awk -v d="$peer_dial" -v n="$(sound_now)" 'BEGIN { exit !(n > d + 9) }' && break
+  sleep 0.2
+done
+sleep "$(awk -v d="$peer_dial" -v n="$(sound_now)" 'BEGIN { w = d + 11 - n; printf "%.2f", (w > 0 ? w : 0) }')"
 sound_record_stop
 
 at() { sound_at "$@"; }
