@@ -28,10 +28,13 @@ if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
 fi
 
 # The test preset runs the widget tests without a display; as root the test
-# programs and the client turn the browser's sandbox off themselves.
+# programs and the client turn the browser's sandbox off themselves. It runs
+# three cases at a time on two cores: many long ones mostly wait (an idle
+# stretch, a retry period, a frozen client), and the timed sessions are made
+# to hold on a loaded machine.
 if [ "$BUILD" = "$ROOT/build" ]; then
   ctest --preset default
 else
   cd "$BUILD"
-  QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2
+  QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j3
 fi

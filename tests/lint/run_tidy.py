@@ -75,7 +75,8 @@ def main():
         sys.exit(__doc__)
     build = pathlib.Path(sys.argv[1]).resolve()
     only = {pathlib.Path(f).as_posix() for f in sys.argv[2:]}
-    # It runs for minutes beside the suite's timed sessions: they go first.
+    # It runs for minutes beside the suite's timed sessions: they go first,
+    # and two units at a time take what they leave.
     os.nice(10)
     tidy = shutil.which("clang-tidy-14") or shutil.which("clang-tidy")
     if not tidy:
@@ -85,7 +86,7 @@ def main():
     config = (ROOT / ".clang-tidy").read_bytes()
     todo = sorted(units(build, only), key=lambda u: u[0])
     start = time.monotonic()
-    jobs = int(os.environ.get("TIDY_JOBS", "1"))
+    jobs = int(os.environ.get("TIDY_JOBS", "2"))
     faults = 0
     with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
         for rel, clean, said in pool.map(lambda u: check(tidy, build, cache, config, *u), todo):
