@@ -242,6 +242,22 @@ sound_meters() {
   echo
 }
 
+# sound_meters_until FILE UNTIL OUT IN: pictures of the meters until the
+# outgoing one shows at least OUT and the incoming one at least IN, or the
+# clock (sound_now) passes UNTIL; prints the last "out in". A loaded machine
+# draws them late, and a voice has pauses: one picture may fall on either.
+sound_meters_until() {
+  local m o i
+  while :; do
+    m=$(sound_meters "$1")
+    read -r o i <<<"$m"
+    [ "${o:--1}" -ge "$3" ] && [ "${i:--1}" -ge "$4" ] && break
+    awk -v d="$2" -v n="$(sound_now)" 'BEGIN { exit !(n > d) }' && break
+    sleep 0.2
+  done
+  echo "$m"
+}
+
 # --- a headset that comes and goes, and the desktop's choice of devices -----
 #   sound_headset_add          sink "hs" (Headset) and source "hsmic"
 #                              (HeadsetMic, fed through sink "hsin")

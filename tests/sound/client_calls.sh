@@ -34,16 +34,16 @@ xdotool mousemove $((X + 15)) $((Y + 95)) click 1 sleep 0.05 mousemove $((X + 76
 sleep 2
 
 # Echo call: a 4 s tone into the microphone once the call runs, pictures of
-# the meters with the tone and after it.
+# the meters while the tone lasts (until both move) and 2.5 s after it.
 sound_check tone "$OUT/tone.wav" 1000 4
 sound_dial 10086110888
 wait_for_log "callanswer" 10
 sleep 2
 tone_on=$(sound_now)
 sound_feed "$OUT/tone.wav"
-sleep 3
-meters_tone=$(sound_meters "$OUT/meters-tone.png")
-sleep 3.5
+sleep 1
+meters_tone=$(sound_meters_until "$OUT/meters-tone.png" "$(awk -v t="$tone_on" 'BEGIN { printf "%.3f", t + 4 }')" 40 40)
+sleep "$(awk -v t="$tone_on" -v n="$(sound_now)" 'BEGIN { w = t + 6.5 - n; printf "%.2f", (w > 0 ? w : 0) }')"
 meters_quiet=$(sound_meters "$OUT/meters-quiet.png")
 sound_click 405 19 # "挂 断", where the call button was
 hung_up=$(sound_now)
@@ -56,13 +56,7 @@ sleep 2
 peer_dial=$(sound_now)
 sound_dial 10086110001
 sleep 1
-for _ in $(seq 30); do
-  meters_peer=$(sound_meters "$OUT/meters-peer.png")
-  read -r _ in_now <<<"$meters_peer"
-  [ "${in_now:--1}" -ge 20 ] && break
-  awk -v d="$peer_dial" -v n="$(sound_now)" 'BEGIN { exit !(n > d + 9) }' && break
-  sleep 0.2
-done
+meters_peer=$(sound_meters_until "$OUT/meters-peer.png" "$(awk -v d="$peer_dial" 'BEGIN { printf "%.3f", d + 9 }')" 0 20)
 sleep "$(awk -v d="$peer_dial" -v n="$(sound_now)" 'BEGIN { w = d + 11 - n; printf "%.2f", (w > 0 ? w : 0) }')"
 sound_record_stop
 
