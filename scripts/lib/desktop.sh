@@ -312,8 +312,14 @@ _desk_report() {
   for pid in "${_session_pids[@]}"; do
     [ -n "${_desk_names[$pid]:-}" ] && ! kill -0 "$pid" 2>/dev/null && echo "NOTE ${_desk_names[$pid]} had ended"
   done
+  # Without the lines that only repeat a state: baresip's bit rates and its
+  # console's echo of what was typed.
   for f in "$DESK"/*.log "${DESK_REPORT_FILES[@]}"; do
-    [ -s "$f" ] && { echo "--- $f"; tr '\r' '\n' <"$f" | grep -a -v '^ *$' | tail -n "${DESK_REPORT_LINES:-5}"; }
+    [ -s "$f" ] && { echo "--- $f"; tr '\r' '\n' <"$f" | grep -a -v -E '^ *$|^\[[0-9:]+\] audio=|^/' |
+      tail -n "${DESK_REPORT_LINES:-5}"; }
+  done
+  for f in "$CLIENT_DIR"/log/*.txt; do
+    [ -s "$f" ] && { echo "--- the client's log $f"; tail -n 40 "$f"; }
   done
   # The whole logs stay beside the pictures (the session's folder goes).
   mkdir -p "$PICTURES/logs"
