@@ -250,9 +250,10 @@ if check "a message opens the chat window" wait_for 15 chat_window; then
   xdotool mousemove $((X + 150)) $((Y + 350)) click 1
   pinyin_on() { as_user fcitx5-remote -o && [ "$(as_user fcitx5-remote)" = 2 ]; }
   check "pinyin is on in the message box" wait_for 10 pinyin_on
-  # The candidates' window shows once the keys reached the input method and
-  # goes once the space committed 你好: sent only then (a loaded machine
-  # did not always commit it within half a second of the space).
+  # The candidates' window shows once the keys reached the input method; the
+  # text is sent once the box holds 你好 itself (dark strokes, none of the
+  # blue of the pinyin being composed). A click as the candidates' window
+  # went, before the box had the text, sent nothing on a loaded machine.
   # The window that only names the input method ("拼", just after it was
   # switched on) is narrower than the candidates'.
   candidates() {
@@ -265,8 +266,13 @@ if check "a message opens the chat window" wait_for 15 chat_window; then
   xdotool type --delay 60 nihao
   wait_for 10 candidates
   import -window root "$OUT/input-method.png" 2>/dev/null
+  committed() {
+    import -window root -crop 300x18+$((X + 2))+$((Y + 308)) +repage txt:- 2>/dev/null |
+      awk -F'[(),]' 'NR > 1 { if ($5 > $3 + 60) blue++; if ($3 < 100 && $4 < 100 && $5 < 100) dark++ }
+        END { exit !(dark > 30 && !blue) }'
+  }
   xdotool key space
-  wait_for 10 eval '! candidates'
+  wait_for 10 committed
   xdotool mousemove $((X + 358)) $((Y + 440)) click 1
   check "你好 typed with pinyin reaches the peer" wait_for 20 log_has "已收到：你好"
 fi
