@@ -56,7 +56,7 @@ void Run(const StoredLogin& stored) {
     net::TNMHTTP http;
     const text::Ansi query = DiscoveryQuery(stored.account, stored.password, stored.lineType);
     DiscoveryReply reply = AskDiscovery(http, query);
-    platform::MarkStartup("discovery answered");
+    platform::MarkStartup("early discovery answered");
     const text::Ansi server = ServerFromReply(reply);
     {
         std::lock_guard<std::mutex> lock(e.mu);
@@ -69,7 +69,7 @@ void Run(const StoredLogin& stored) {
     engine.join();
     const bool fits = FitsEngine(server, stored.account, stored.password);
     if (fits) {
-        platform::MarkStartup("registration asked");
+        platform::MarkStartup("early registration asked");
         SphSipReg(server.c_str(), stored.account.c_str(), stored.password.c_str(), stored.account.c_str());
     }
     {

@@ -136,10 +136,11 @@ void TfrmCall::LoginSequence() {
                                            ZH("系统提示"));
         return;
     }
-    platform::MarkStartup("registration asked");
     // The program's first login may have registered already, as it started.
-    if (!TakeEarlyRegistration(SipServer, Account, Password))
+    if (!TakeEarlyRegistration(SipServer, Account, Password)) {
+        platform::MarkStartup("registration asked");
         SphSipReg(SipServer.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
+    }
     ReleaseEngineEvents();
     registerAsked_ = true;
     registeredServer_ = SipServer;
