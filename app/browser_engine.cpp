@@ -62,7 +62,9 @@ std::vector<char*> PrepareEngine(int argc, char** argv) {
 
 void FinishEngineSetup() {
     // Read when the display connection was made; programs the client starts
-    // (the user's web browser) must not inherit it.
+    // (the user's web browser) must not inherit it. Set last, it is the last
+    // entry of the environment: taking it away moves no other entry under a
+    // thread that reads the environment meanwhile (the early login's).
     if (g_glIntegrationSet) unsetenv("QT_XCB_GL_INTEGRATION");
     // The pages' profile keeps nothing on disk; its memory cache is held
     // small, since the service's page is small and the day is long.

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "app/browser_engine.h"
 #include "app/main_window.h"
 #include "call/call_control.h"
+#include "call/early_login.h"
 #include "platform/display_session.h"
 #include "platform/qt/caret_rest.h"
 #include "platform/qt/qt_platform.h"
@@ -35,6 +37,7 @@ void OnTerminate(int) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    platform::MarkStartup("main entered");
     // The browser engine refuses to start as root unless its sandbox is off.
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
 
@@ -53,6 +56,13 @@ int main(int argc, char* argv[]) {
     // How the embedded browser draws is settled before the application exists.
     std::vector<char*> args = browser::PrepareEngine(argc, argv);
     int count = static_cast<int>(args.size()) - 1;
+
+    // An automatic login registers while the toolkit and the browser load
+    // (call/early_login.h). Its thread starts after the environment is set
+    // and with the locale the toolkit sets anyway, so that neither changes
+    // under it.
+    std::setlocale(LC_ALL, "");
+    StartEarlyLogin();
     QApplication app(count, args.data());
     browser::FinishEngineSetup();
     platform::MarkStartup("application made");

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 
+#include "call/early_login.h"
 #include "call/engine_events.h"
 #include "zent_softphone.h"
 #include "core/daily_log.h"
@@ -71,5 +72,6 @@ void TfrmCall::DestroyEngine() {
     // The engine is shut down once; the exit command and the form's end both ask.
     if (engineDestroyed_) return;
     engineDestroyed_ = true;
+    EndEarlyLogin();
     SphSipDestory();
 }

@@ -24,6 +24,7 @@ std::mutex g_tasksMutex;
 std::deque<std::function<void()>> g_tasks;
 TfrmCall* g_taskTarget = nullptr;
 bool g_wakePending = false;  // a wake-up is on its way to the form
+bool g_holding = false;      // tasks wait for ReleaseEngineEvents, form or not
 
 // Sender and text of each received message whose WM_CALL_MESSAGE is not
 // handled yet (GUI thread only). Messages arriving together would otherwise
@@ -38,28 +39,46 @@ std::string Copy(const char* s) { return s ? std::string(s) : std::string(); }
 int g_askingLine = -1;
 bool g_askedLineEnded = false;
 bool g_refused = false;
+
+// Under g_tasksMutex, so the form cannot go away meanwhile. By name: the
+// wake-up is then made inside Qt, not by our code on this thread.
+void WakeLocked() {
+    if (g_holding || !g_taskTarget || g_wakePending || g_tasks.empty()) return;
+    g_wakePending = true;
+    QMetaObject::invokeMethod(g_taskTarget, "RunGuiTasks", Qt::QueuedConnection);
+}
 }  // namespace
 
 bool RegistrationRefused() { return g_refused; }
 
 void RunOnGuiThread(std::function<void()> task) {
     std::lock_guard<std::mutex> lock(g_tasksMutex);
-    if (!g_taskTarget) return;  // the form is gone: the program is ending
+    if (!g_taskTarget && !g_holding) return;  // the form is gone: the program is ending
     g_tasks.push_back(std::move(task));
-    if (g_wakePending) return;
-    g_wakePending = true;
-    // Under the lock, so the form cannot go away meanwhile. By name: the
-    // wake-up is then made inside Qt, not by our code on this thread.
-    QMetaObject::invokeMethod(g_taskTarget, "RunGuiTasks", Qt::QueuedConnection);
+    WakeLocked();
 }
 
 void SetGuiTaskTarget(TfrmCall* form) {
     std::lock_guard<std::mutex> lock(g_tasksMutex);
     g_taskTarget = form;
-    g_tasks.clear();
     g_wakePending = false;
+    if (form && g_holding) return;  // the early registration's events stay
+    g_holding = false;
+    g_tasks.clear();
     g_messageNotices.clear();
     g_refused = false;
+}
+
+void HoldEngineEvents() {
+    std::lock_guard<std::mutex> lock(g_tasksMutex);
+    g_holding = true;
+}
+
+void ReleaseEngineEvents() {
+    std::lock_guard<std::mutex> lock(g_tasksMutex);
+    if (!g_holding) return;
+    g_holding = false;
+    WakeLocked();
 }
 
 void TfrmCall::RunGuiTasks() {

@@ -18,6 +18,11 @@ void RunOnGuiThread(std::function<void()> task);
 // The form that runs the tasks (TfrmCall::RunGuiTasks); nullptr while there is
 // none, and then tasks are dropped: the program is ending.
 void SetGuiTaskTarget(TfrmCall* form);
+// A registration asked before the windows exist: the engine's events are
+// kept, in order, until the login that the user sees has reached the
+// registration (ReleaseEngineEvents), as if it had been asked there.
+void HoldEngineEvents();
+void ReleaseEngineEvents();
 
 void SPH_CALL RegStatsCallback(int status);
 void SPH_CALL CallStatsCallback(int line, const char* state);

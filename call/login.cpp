@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The login sequence: decide at start, ask for credentials, register.
 #include "call/call_control.h"
+#include "call/early_login.h"
 #include "call/engine_events.h"
 #include "zent_softphone.h"
 #include "call/window_ports.h"
@@ -34,8 +35,30 @@ bool FillDevices(QComboBox* list, Count count, Name name) {
 
 }  // namespace
 
+bool LoginStartsAtOnce(const text::Ansi& account, const text::Ansi& password, const text::Ansi& autoLogin) {
+    return account.size() > 4 && password.size() > 5 && autoLogin == "1";
+}
+
+bool LoginHasCredentials(const text::Ansi& account, const text::Ansi& password) {
+    return account.size() >= 6 && !password.empty();
+}
+
+bool FitsEngine(const text::Ansi& server, const text::Ansi& account, const text::Ansi& password) {
+    return server.size() <= kEngineText && account.size() <= kEngineText && password.size() <= kEngineText;
+}
+
+void PrepareEngineForLogin() {
+    SphSipSetRegStatsCalllBack(RegStatsCallback);
+    SphSipSetCallStatsCalllBack(CallStatsCallback);
+    SphSipSetAudioStatsCalllBack(AudioStatsCallback);
+    SphSipSetIncomingCalllBack(IncomingCallback);
+    SphSipRecvMessageCalllBack(RecvMessageCallback);
+    SphSipInfo(0);
+    SphSetAudioCode("ILBC/8000", "SPEEX/8000", "G729/8000", "GSM/8000", "PCMA/8000", "G722/8000");
+}
+
 void TfrmCall::StartLogin() {
-    if (Account.size() > 4 && Password.size() > 5 && AutoLogin == "1") {
+    if (LoginStartsAtOnce(Account, Password, AutoLogin)) {
         PostNotification(WM_CALL_LOGIN);
         return;
     }
@@ -78,6 +101,7 @@ void TfrmCall::DoLogin() {
     struct Finish {
         TfrmCall* form;
         ~Finish() {
+            ReleaseEngineEvents();  // whichever way the login ended
             form->loginRunning_ = false;
             if (form->loginWaiting_) {
                 form->loginWaiting_ = false;
@@ -89,7 +113,7 @@ void TfrmCall::DoLogin() {
 }
 
 void TfrmCall::LoginSequence() {
-    if (Account.size() < 6 || Password.empty()) {
+    if (!LoginHasCredentials(Account, Password)) {
         platform::dialogs().ShowMessage(ZH("请输入数字电话号码和密码进行登录！"));
         return;
     }
@@ -102,24 +126,22 @@ void TfrmCall::LoginSequence() {
     StatusTip = ZH("  正在连接服务器...");
     WriteLog(ZH("正在登录,用户[") + Account + "]");
 
-    SphSipSetRegStatsCalllBack(RegStatsCallback);
-    SphSipSetCallStatsCalllBack(CallStatsCallback);
-    SphSipSetAudioStatsCalllBack(AudioStatsCallback);
-    SphSipSetIncomingCalllBack(IncomingCallback);
-    SphSipRecvMessageCalllBack(RecvMessageCallback);
-    SphSipInfo(0);
-    SphSetAudioCode("ILBC/8000", "SPEEX/8000", "G729/8000", "GSM/8000", "PCMA/8000", "G722/8000");
+    PrepareEngineForLogin();
     WriteLog(ZH("语音编码优先级：ILBC/8000,SPEEX/8000,G729/8000,GSM/8000,PCMA/8000,G722/8000"));
 
     // Cutting a text to fit would register somewhere or someone else: refuse.
-    if (SipServer.size() > kEngineText || Account.size() > kEngineText || Password.size() > kEngineText) {
+    if (!FitsEngine(SipServer, Account, Password)) {
         WriteLog(ZH("SIP服务器、帐号或密码超过51字节，未登录"));
         platform::dialogs().ShowWarningBox(ZH("SIP服务器地址、帐号或密码太长（不能超过51个字节），无法登录。"),
                                            ZH("系统提示"));
         return;
     }
-    platform::MarkStartup("registration asked");
-    SphSipReg(SipServer.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
+    // The program's first login may have registered already, as it started.
+    if (!TakeEarlyRegistration(SipServer, Account, Password)) {
+        platform::MarkStartup("registration asked");
+        SphSipReg(SipServer.c_str(), Account.c_str(), Password.c_str(), Account.c_str());
+    }
+    ReleaseEngineEvents();
     registerAsked_ = true;
     registeredServer_ = SipServer;
 

@@ -4,6 +4,7 @@
 
 #include "call/call_control.h"
 #include "call/discovery_answer.h"
+#include "call/early_login.h"
 #include "call/window_ports.h"
 #include "core/daily_log.h"
 #include "core/shared_state.h"
@@ -31,27 +32,47 @@ text::Ansi QueryForLog(const text::Ansi& query) {
 
 void SetDiscoveryHost(const text::Ansi& host) { g_discoveryHost = host; }
 
-text::Ansi TfrmCall::GetSipServer() {
-    if (NMHTTP_SIP.Connected()) NMHTTP_SIP.Disconnect();
-    NMHTTP_SIP.TimeOut = 10000;
-    NMHTTP_SIP.InputFileMode = false;
-    NMHTTP_SIP.OutputFileMode = false;
-    NMHTTP_SIP.ReportLevel = 2;
+text::Ansi DiscoveryQuery(const text::Ansi& account, const text::Ansi& password, const text::Ansi& lineType) {
+    return "/user/ajax_get_sip_server.php?v=" + ClientVersion + "&op=go&f=client&Phone=" + account + "&p=" + password +
+           "&network=" + lineType;
+}
 
-    const text::Ansi query = "/user/ajax_get_sip_server.php?v=" + ClientVersion + "&op=go&f=client&Phone=" + Account +
-                             "&p=" + Password + "&network=" + sADSL_Type;
+DiscoveryReply AskDiscovery(net::TNMHTTP& http, const text::Ansi& query) {
+    if (http.Connected()) http.Disconnect();
+    http.TimeOut = 10000;
+    http.InputFileMode = false;
+    http.OutputFileMode = false;
+    http.ReportLevel = 2;
+    DiscoveryReply reply;
+    try {
+        http.Get("http://" + g_discoveryHost + query);
+        reply.answer = http.Body;
+    } catch (const std::exception& e) {
+        reply.failed = true;
+        reply.error = e.what();
+    }
+    return reply;
+}
+
+text::Ansi ServerFromReply(const DiscoveryReply& reply) {
+    const std::optional<DiscoveryAnswer> split = reply.failed ? std::nullopt : SplitDiscoveryAnswer(reply.answer);
+    return split ? split->sipServer : text::Ansi(service::kDefaultSipServer);
+}
+
+text::Ansi TfrmCall::GetSipServer() {
+    const text::Ansi query = DiscoveryQuery(Account, Password, sADSL_Type);
     WriteLog(ZH("Widget 获取软交换节点：") + "https://" + g_discoveryHost + QueryForLog(query));
 
-    text::Ansi answer;
-    try {
-        NMHTTP_SIP.Get("http://" + g_discoveryHost + query);
-        answer = NMHTTP_SIP.Body;
-    } catch (const std::exception& e) {
-        Net_Status = e.what();
+    // The program's first login may find its answer asked for already.
+    DiscoveryReply reply;
+    if (!TakeEarlyDiscovery(query, reply)) reply = AskDiscovery(NMHTTP_SIP, query);
+    if (reply.failed) {
+        Net_Status = reply.error;
         if (MainWindowPort* main = mainWindowPort()) main->SetTips(ZH("获取软交换节点出错"));
-        WriteLog(ZH("第 ") + "0" + ZH(" 次获取软交换节点出错,详细信息是: ") + e.what());
+        WriteLog(ZH("第 ") + "0" + ZH(" 次获取软交换节点出错,详细信息是: ") + reply.error);
         return service::kDefaultSipServer;
     }
+    const text::Ansi& answer = reply.answer;
 
     Net_Status = ZH("正常");
     const std::optional<DiscoveryAnswer> split = SplitDiscoveryAnswer(answer);

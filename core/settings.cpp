@@ -78,6 +78,23 @@ Ansi DecipherOrReport(const Ansi& stored) {
     }
 }
 
+// The stored texts, as they are in the file (credentials still enciphered).
+struct Stored {
+    Ansi pid, account, pwd, autoLogin, autoRun, lineType, newUser, debugSip, debugWeb;
+};
+
+Stored StoredValues(const CSimpleIniA& ini) {
+    return {Value(ini, "PID", ""),
+            text::Trim(Value(ini, "Account", "")),
+            text::Trim(Value(ini, "Pwd", "")),
+            Value(ini, "AutoLogin", ""),
+            Value(ini, "AutoRun", "0"),
+            Value(ini, "sADSL_Type", "uni"),
+            Value(ini, "NewUser", "0"),
+            Value(ini, "DebugSipSrv", ""),
+            Value(ini, "DebugWebSrv", "")};
+}
+
 }  // namespace
 
 std::string SettingsPath() { return platform::SettingsFile(); }
@@ -88,15 +105,16 @@ void LoadSettings() {
     CSimpleIniA ini;
     if (!ReadIni(path, ini)) return;
 
-    PID = Value(ini, "PID", "");
-    Account = text::Trim(Value(ini, "Account", ""));
-    PwdCipher = text::Trim(Value(ini, "Pwd", ""));
-    AutoLogin = Value(ini, "AutoLogin", "");
-    AutoRun = Value(ini, "AutoRun", "0");
-    sADSL_Type = Value(ini, "sADSL_Type", "uni");
-    NewUser = Value(ini, "NewUser", "0");
-    DebugSipSrv = Value(ini, "DebugSipSrv", "");
-    DebugWebSrv = Value(ini, "DebugWebSrv", "");
+    const Stored v = StoredValues(ini);
+    PID = v.pid;
+    Account = v.account;
+    PwdCipher = v.pwd;
+    AutoLogin = v.autoLogin;
+    AutoRun = v.autoRun;
+    sADSL_Type = v.lineType;
+    NewUser = v.newUser;
+    DebugSipSrv = v.debugSip;
+    DebugWebSrv = v.debugWeb;
 
     if (!Account.empty()) Account = DecipherOrReport(Account);
     if (!PwdCipher.empty()) Password = DecipherOrReport(PwdCipher);
@@ -121,6 +139,24 @@ void LoadSettings() {
         SetAutoStart(true);
         WriteValues(path, {{"AutoRun", "1"}});
     }
+}
+
+bool ReadStoredLogin(StoredLogin& out) {
+    const std::string path = platform::SettingsFile();
+    if (!FileExists(path)) return false;
+    CSimpleIniA ini;
+    if (!ReadIni(path, ini)) return false;
+    const Stored v = StoredValues(ini);
+    try {
+        out.account = v.account.empty() ? Ansi() : DecryptText(v.account);
+        out.password = v.pwd.empty() ? Ansi() : DecryptText(v.pwd);
+    } catch (const std::exception&) {
+        return false;  // LoadSettings reports it
+    }
+    out.autoLogin = v.autoLogin;
+    out.lineType = v.lineType;
+    out.debugSipSrv = v.debugSip;
+    return true;
 }
 
 void SaveSettings() {

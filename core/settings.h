@@ -4,6 +4,8 @@
 #pragma once
 #include <string>
 
+#include "core/text.h"
+
 // Path of the settings file: the executable's folder + "Info.ini", or the
 // user's own copy for an installed client (platform/user_files.h).
 std::string SettingsPath();
@@ -13,6 +15,19 @@ std::string SettingsPath();
 // A stored account or password that cannot be deciphered is reported once
 // (the framework's message dialog) and left empty; the rest still loads.
 void LoadSettings();
+
+// What a login decided at start needs, read as LoadSettings reads it but
+// without any of its effects: no dialog, no copy of the package's file, no
+// write. False when the file is missing or unreadable, or a stored
+// credential does not decipher.
+struct StoredLogin {
+    text::Ansi account;
+    text::Ansi password;
+    text::Ansi autoLogin;
+    text::Ansi lineType;     // sADSL_Type
+    text::Ansi debugSipSrv;  // set: LoadSettings asks the user about it first
+};
+bool ReadStoredLogin(StoredLogin& out);
 
 // Writes the credentials (enciphered) and choices back; never creates the
 // file. Throws std::length_error when a credential is too long to encipher;

@@ -6,12 +6,16 @@
 namespace platform {
 namespace {
 std::function<void()> g_pump;
-}
+thread_local int t_noPump = 0;
+}  // namespace
 
 void SetMessagePump(std::function<void()> pump) { g_pump = std::move(pump); }
 
 void PumpMessages() {
-    if (g_pump) g_pump();
+    if (t_noPump == 0 && g_pump) g_pump();
 }
+
+NoPumpOnThisThread::NoPumpOnThisThread() { ++t_noPump; }
+NoPumpOnThisThread::~NoPumpOnThisThread() { --t_noPump; }
 
 }  // namespace platform

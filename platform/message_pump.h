@@ -10,4 +10,15 @@ namespace platform {
 void SetMessagePump(std::function<void()> pump);
 void PumpMessages();
 
+// A wait on a thread other than the GUI's (a request made before the
+// windows exist) must not run the GUI's events: while one of these lives,
+// PumpMessages does nothing on the thread that made it.
+class NoPumpOnThisThread {
+public:
+    NoPumpOnThisThread();
+    ~NoPumpOnThisThread();
+    NoPumpOnThisThread(const NoPumpOnThisThread&) = delete;
+    NoPumpOnThisThread& operator=(const NoPumpOnThisThread&) = delete;
+};
+
 }  // namespace platform

@@ -131,26 +131,82 @@ def per_process(pid):
     return ", ".join(out)
 
 
-def resident_frames(pid):
-    """The physical pages that the process maps, as a set of frame numbers
-    (/proc/PID/pagemap, readable as root), over its mappings that hold any."""
-    frames = set()
+def frames_by_mapping(pid):
+    """The physical pages that the process maps, as frame numbers
+    (/proc/PID/pagemap, readable as root), by the file each mapping shows
+    ("" for anonymous memory: heaps, stacks), over mappings that hold any."""
+    out = {}
     try:
         maps = open("/proc/%d/smaps" % pid).read()
         pagemap = open("/proc/%d/pagemap" % pid, "rb")
     except OSError:
-        return frames
+        return out
     with pagemap:
-        for m in re.finditer(r"^([0-9a-f]+)-([0-9a-f]+) .*?^Rss:\s*(\d+) kB", maps, re.M | re.S):
-            if m.group(3) == "0":
+        for m in re.finditer(r"^([0-9a-f]+)-([0-9a-f]+) \S+ \S+ \S+ \S+ *(.*?)\n.*?^Rss:\s*(\d+) kB", maps, re.M | re.S):
+            if m.group(4) == "0":
                 continue
             start, end = int(m.group(1), 16) // 4096, int(m.group(2), 16) // 4096
+            name = m.group(3).strip()
+            if not name.startswith("/") or name.startswith(("/memfd:", "/dev/", "/SYSV")):
+                name = ""
             pagemap.seek(start * 8)
             data = pagemap.read((end - start) * 8)
+            frames = out.setdefault(name, set())
             for (entry,) in struct.iter_unpack("<Q", data):
                 if entry >> 63:
                     frames.add(entry & ((1 << 55) - 1))
+    return out
+
+
+def resident_frames(pid):
+    frames = set()
+    for f in frames_by_mapping(pid).values():
+        frames |= f
     return frames
+
+
+def _libraries(path):
+    """The shared libraries that `path` loads (ldd), by their real paths."""
+    out = subprocess.run(["ldd", path], capture_output=True, text=True).stdout
+    return {os.path.realpath(m.group(1)) for m in re.finditer(r"=> (/\S+)", out)}
+
+
+def client_parts(pid):
+    """The client's pages counted once, MB, by what holds them: the browser
+    engine's own files (its library, helper program and resources); the
+    browser's processes' own memory (renderer, zygote); the softphone
+    engine's libraries (liblinphone and the libraries only it loads); fonts;
+    the main process's anonymous memory (the heaps and stacks of the toolkit,
+    the browser's side in it and the engine together); the toolkit and the
+    system libraries that all of them share."""
+    engine_lib = os.path.join(cb.BUILD, "engine", "libzent_softphone.so")
+    client_libs = _libraries(cb.CLIENT)
+    qt = set()
+    for lib in client_libs:
+        if os.path.basename(lib).startswith(("libQt6WebEngineWidgets", "libQt6Multimedia")):
+            qt |= _libraries(lib) | {lib}
+    engine = (_libraries(engine_lib) - qt) | {os.path.realpath(engine_lib)}
+    parts = {}
+    for p in [pid] + cb.descendants(pid):
+        browser_process = _read("/proc/%d/comm" % p).strip().startswith("QtWebEngine")
+        for name, frames in frames_by_mapping(p).items():
+            real = os.path.realpath(name) if name else ""
+            if "webengine" in name.lower() or name.endswith("icudtl.dat"):
+                part = "browser files"
+            elif not name:
+                part = "browser processes' own" if browser_process else "main process heap and stacks"
+            elif real in engine:
+                part = "softphone engine libraries"
+            elif name.startswith("/usr/share/fonts"):
+                part = "fonts"
+            else:
+                part = "toolkit and system libraries"
+            for f in frames:
+                parts.setdefault(f, part)
+    mb = {}
+    for part in parts.values():
+        mb[part] = mb.get(part, 0) + 4096 / 1048576.0
+    return mb
 
 
 def alone_mb(pid):
@@ -350,7 +406,7 @@ def main():
               (len(programs), rounds, seconds))
     watch = RegisterWatch()
     starts = {n: [] for n in programs}
-    idle, shown, processes = {}, {}, {}
+    idle, shown, processes, parts = {}, {}, {}, {}
     with Peers() as s:
         for r in range(rounds):
             for name in programs:
@@ -367,6 +423,8 @@ def main():
                     idle[name] = idle_figures(p.pid, seconds)
                     shown[name] = s.visible_windows(p)
                     processes[name] = per_process(p.pid)
+                    if name == "client":
+                        parts[name] = client_parts(p.pid)
                 stop(name, p)
     print("load average after: %s" % cb.load_average())
     cells = [("wake-ups per second, idle", lambda n: idle[n][0] if n in idle else None, "%.2f"),
@@ -388,6 +446,9 @@ def main():
             print("%s, threads that woke most (a second): %s" %
                   (NAMES[n], ", ".join("%s %.2f" % (name, w) for w, name in idle[n][3])))
             print("%s, processes PSS/USS (MB): %s" % (NAMES[n], processes[n]))
+    if "client" in parts:
+        print("RaveloZent, pages counted once by what holds them (MB): " +
+              ", ".join("%s %.1f" % (k, v) for k, v in sorted(parts["client"].items(), key=lambda kv: -kv[1])))
     return 0
 
 

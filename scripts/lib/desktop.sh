@@ -166,6 +166,13 @@ picture() { import -window root "$PICTURES/$1.png" 2>/dev/null || true; }
 log_text() { [ -f "$(client_log)" ] && iconv -f GBK -t UTF-8 -c "$(client_log)"; }
 log_count() { log_text | grep -c -- "$1"; }
 logged() { log_text | grep -- "$1" >/dev/null; }
+# True when each PATTERN (extended regex) matches a line of stdin after the
+# line that the one before it matched.
+in_order() {
+  awk 'BEGIN { for (i = 1; i < ARGC; i++) want[i] = ARGV[i]; n = ARGC - 1; ARGC = 1; k = 1 }
+       k <= n && $0 ~ want[k] { k++ }
+       END { exit k <= n }' "$@"
+}
 
 # What the stand-in's answering peer received: the first lines (request
 # lines) of the SIP messages in its trace.

@@ -11,6 +11,7 @@ export BUILD_DIR DESKTOP_NAME=calls
 source "$(dirname "$0")/../../scripts/lib/desktop.sh"
 
 export HOLD_MS=30000  # the peer keeps answered calls; the tests hang up
+export QT_LOGGING_RULES="ravelo.startup.info=true"  # the client's start-up steps, on its stderr
 desktop_session 1
 
 placeholder=输入要拨的号码
@@ -22,6 +23,17 @@ silent() { ! sound_heard "$1"; }
 hang_up() { click_button "挂 断" && status_shows 10 空闲待机; }
 
 check "an automatic login registers" poll 60 logged "登录成功"
+# The automatic login registers as the program starts, before the windows
+# exist; what it logs still comes where the login that the user sees
+# reaches it, and the engine's answer after that.
+startup_lines=("^$" "^正在启动Ravelo\.\.\.$" "^屏幕分辨率：" "^Ravelo像素：" "^用户上网类型：gmcc$" "^网络状态:"
+  "^Widget 获取软交换节点：" "^获取软交换地址：" "^正在登录,用户\[13800138000\]$" "^语音编码优先级："
+  "^登录到主控页面" "^登录成功!$")
+startup_in_order() { log_text | tr -d "\r" | cut -f2- | in_order "${startup_lines[@]}"; }
+check "the start-up and the login log their lines in their order" poll 10 startup_in_order
+check "the automatic login registered as the program started" \
+  in_order "main entered" "early discovery answered" "early registration asked" "registered" <"$DESK/client.out"
+check "the login the user sees registered no second time" bash -c '! grep -q "startup: registration asked at" "$1"' _ "$DESK/client.out"
 check "an automatic login hides the main window" poll 15 main_hidden
 tray_click 1
 check "the tray's left click shows the main window" poll 10 main_shown
