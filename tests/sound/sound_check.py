@@ -24,6 +24,13 @@ Standard library only.
       the level of that stretch in dBFS (-99 for digital silence)
   sound_check.py peak REC.wav START END
       the strongest frequency of that stretch, in Hz (2 Hz steps)
+  sound_check.py split REC.wav LEFT.wav RIGHT.wav
+      the two channels of a stereo recording, each a mono file
+  sound_check.py gaps REC.wav START END
+      "LONGEST_MS SHARE COUNT" of a steady sound in that stretch: the
+      longest run of 5 ms steps more than 20 dB below its median level (a
+      drop-out a listener hears), the share of steps not so, and the number
+      of drop-outs of 10 ms or more
 """
 import math
 import os
@@ -195,6 +202,35 @@ def peak(path, start, end):
     print(max(range(coarse - 20, coarse + 21, 2), key=strength))
 
 
+def gaps(path, start, end):
+    rate, part = stretch(path, start, end)
+    size = rate // 200
+    levels = [math.sqrt(sum(x * x for x in part[i:i + size]) / size) for i in range(0, len(part) - size + 1, size)]
+    if not levels:
+        sys.exit("gaps: an empty stretch")
+    floor = sorted(levels)[len(levels) // 2] / 10
+    longest = run = quiet = count = 0
+    for v in levels:
+        run = run + 1 if v < floor else 0
+        quiet += v < floor
+        count += run == 2
+        longest = max(longest, run)
+    print("%d %.3f %d" % (longest * 1000 // 200, 1 - quiet / len(levels), count))
+
+
+def split(path, left, right):
+    with wave.open(path, "rb") as w:
+        if w.getnchannels() != 2 or w.getsampwidth() != 2:
+            sys.exit("%s: want 16-bit stereo" % path)
+        rate, data = w.getframerate(), w.readframes(w.getnframes())
+    for name, side in ((left, 0), (right, 1)):
+        with wave.open(name, "wb") as out:
+            out.setnchannels(1)
+            out.setsampwidth(2)
+            out.setframerate(rate)
+            out.writeframes(b"".join(data[i:i + 2] for i in range(2 * side, len(data), 4)))
+
+
 def freqs(text):
     """"440+480-620": [440, 480, -620]; a negative one must be absent."""
     wanted, _, absent = text.partition("-")
@@ -211,8 +247,10 @@ def main(argv):
         track(argv[1], [(a.split("=")[0], freqs(a.split("=")[1])) for a in argv[2:]])
     elif len(argv) == 5 and argv[0] == "covers":
         covers(argv[1], freqs(argv[2]), float(argv[3]), float(argv[4]))
-    elif len(argv) == 4 and argv[0] in ("level", "peak", "active"):
-        {"level": level, "peak": peak, "active": active}[argv[0]](argv[1], float(argv[2]), float(argv[3]))
+    elif len(argv) == 4 and argv[0] == "split":
+        split(*argv[1:])
+    elif len(argv) == 4 and argv[0] in ("level", "peak", "active", "gaps"):
+        {"level": level, "peak": peak, "active": active, "gaps": gaps}[argv[0]](argv[1], float(argv[2]), float(argv[3]))
     else:
         sys.exit(__doc__)
 
