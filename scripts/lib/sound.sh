@@ -12,6 +12,8 @@
 #   sound_record_stop      ... until this; sets SOUND_REC_START, the wall time
 #                          of the recording's first sample
 #   sound_record_raw FILE  a raw recording beside it, readable while it grows
+#   sound_echo_path MS DB  the speaker heard by the microphone, MS later and DB
+#                          quieter, as from a desk's loudspeakers
 #   sound_check ARGS       tests/sound/sound_check.py (tones, levels)
 #   sound_now              wall time in seconds, millisecond precision
 
@@ -73,6 +75,15 @@ sound_start() {
 sound_feed() {
   _sound_bg paplay --device=micsrc "$1"
   SOUND_FEED_PID=$!
+}
+
+sound_echo_path() {
+  local module input
+  module=$(pactl load-module module-loopback source=spk.monitor sink=micsrc latency_msec="$1" \
+    source_dont_move=1 sink_dont_move=1 rate=8000 channels=1 adjust_time=0) || return 1
+  input=$(pactl list sink-inputs | awk -v m="$module" '/^Sink Input #/ { i = substr($3, 2) }
+    $1 == "Owner" && $3 == m { print i }')
+  [ -n "$input" ] && pactl set-sink-input-volume "$input" "-$2dB"
 }
 
 sound_record() {
@@ -264,7 +275,7 @@ sound_meters_until() {
 #   sound_headset_remove       unplugs it
 #   sound_defaults SINK SOURCE what the desktop's sound settings make the defaults
 #   sound_feed_to SINK FILE    plays FILE into a sink (in the background)
-#   sound_rec_start NAME DEVICE FILE / sound_rec_stop NAME
+#   sound_rec_start NAME DEVICE FILE [LATENCY_MS] / sound_rec_stop NAME
 #                              a recording of a source by name, several at a
 #                              time; the stop prints its first sample's wall time
 
@@ -296,7 +307,7 @@ sound_defaults() { pactl set-default-sink "$1" && pactl set-default-source "$2";
 sound_feed_to() { _sound_bg paplay --device="$1" "$2"; }
 
 sound_rec_start() {
-  _sound_bg parecord --device="$2" --latency-msec=50 --rate=8000 --channels=1 --format=s16le --file-format=wav "$3"
+  _sound_bg parecord --device="$2" --latency-msec="${4:-50}" --rate=8000 --channels=1 --format=s16le --file-format=wav "$3"
   printf -v "_sound_rec_pid_$1" %s $!
   printf -v "_sound_rec_file_$1" %s "$3"
   local _

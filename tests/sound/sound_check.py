@@ -11,6 +11,11 @@ Standard library only.
       noise in a narrow band (about 100 Hz) around FREQ: found like a tone of
       FREQ, but a call's echo canceller cannot predict it from its own echo
       (a steady tone it learns to cancel when the far end echoes it back)
+  sound_check.py voice OUT.wav PITCH SECONDS [FROM TO]
+      an artificial voice (syllables of vowels and hisses on a pitch around
+      PITCH Hz, in talk spurts with pauses, about -20 dBFS while it talks):
+      speech-like, so an echo canceller meets what it meets in a call; with
+      FROM TO it talks only in that stretch, silence elsewhere
   sound_check.py track REC.wav NAME=FREQ[+FREQ...][-FREQ...] ...
       one line per stretch where each named tone sounds (the frequencies after
       a "-" must be absent, to tell it from a tone that shares the others):
@@ -128,6 +133,66 @@ def noise(path, freq, seconds, width=100.0):
         w.writeframes(struct.pack("<%dh" % n, *out))
 
 
+# Formants (Hz) of a few vowels: a, e, i, o, u, and a schwa.
+VOWELS = [(730, 1090, 2440), (530, 1840, 2480), (270, 2290, 3010), (570, 840, 2410), (300, 870, 2240),
+          (500, 1500, 2500)]
+
+
+def voice(path, pitch, seconds, begin=0.0, end=None):
+    import random
+    rng = random.Random(int(pitch))
+    n = int(RATE * seconds)
+    end = seconds if end is None else end
+    out = [0.0] * n
+    i = int(RATE * begin)
+    spurt_end = i + int(RATE * rng.uniform(1.5, 3.0))
+    phase = 0.0
+    while i < min(n, int(RATE * end)):
+        length = int(RATE * rng.uniform(0.12, 0.25))
+        hiss = rng.random() < 0.2  # a fricative instead of a vowel
+        formants = [(f * rng.uniform(0.95, 1.05), 60 + 40 * k) for k, f in enumerate(rng.choice(VOWELS))]
+        state = [[0.0, 0.0] for _ in formants]
+        coef = []
+        for f, bw in formants:
+            r = math.exp(-math.pi * bw / RATE)
+            coef.append((2 * r * math.cos(2 * math.pi * f / RATE), -r * r, 1 - r))
+        f0 = pitch * rng.uniform(0.85, 1.2)
+        glide = rng.uniform(-0.3, 0.2)  # intonation across the syllable
+        prev = 0.0
+        syllable = []
+        for j in range(min(length, n - i)):
+            if hiss:
+                x = rng.gauss(0, 1)
+                syllable.append(x - prev)  # high-passed noise
+                prev = x
+                continue
+            phase += f0 * (1 + glide * j / length) / RATE
+            x = (1.0 if phase >= 1.0 else 0.0) + 0.01 * rng.gauss(0, 1)
+            phase -= math.floor(phase)
+            for (a1, a2, g), st in zip(coef, state):
+                y = g * x + a1 * st[0] + a2 * st[1]
+                st[1], st[0] = st[0], y
+                x = y
+            syllable.append(x)
+        # Each syllable at its own level: vowels loud, hisses 10 dB softer.
+        rms = math.sqrt(sum(x * x for x in syllable) / max(1, len(syllable))) or 1.0
+        gain = (0.3 if hiss else 1.0) * rng.uniform(0.6, 1.0) / rms
+        for j, x in enumerate(syllable):
+            out[i + j] = gain * math.sin(math.pi * j / length) ** 0.6 * x
+        i += length + int(RATE * rng.uniform(0.02, 0.08))
+        if i >= spurt_end:  # a pause between talk spurts
+            i += int(RATE * rng.uniform(0.3, 0.6))
+            spurt_end = i + int(RATE * rng.uniform(1.5, 3.0))
+    # About -20 dBFS over the stretches that talk.
+    loud = [x * x for x in out if abs(x) > 1e-4]
+    scale = 0.1 / math.sqrt(sum(loud) / len(loud)) if loud else 0.0
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(RATE)
+        w.writeframes(struct.pack("<%dh" % n, *(max(-32767, min(32767, int(32767 * scale * x))) for x in out)))
+
+
 def spans_of(path, named):
     """{name: [[start, end, level], ...]} for each named tone."""
     rate, samples = read(path)
@@ -243,6 +308,8 @@ def main(argv):
         tone(argv[1], freqs(argv[2]), float(argv[3]), *extra)
     elif len(argv) == 4 and argv[0] == "noise":
         noise(argv[1], float(argv[2]), float(argv[3]))
+    elif len(argv) in (4, 6) and argv[0] == "voice":
+        voice(argv[1], *(float(x) for x in argv[2:]))
     elif len(argv) >= 3 and argv[0] == "track":
         track(argv[1], [(a.split("=")[0], freqs(a.split("=")[1])) for a in argv[2:]])
     elif len(argv) == 5 and argv[0] == "covers":
