@@ -311,16 +311,6 @@ bool Softphone::Open() {
     linphone_config_set_string(cfg, "rtp", "jitter_buffer_algorithm", "rls");
     linphone_config_set_int(cfg, "rtp", "jitter_buffer_min_size", 40);
     linphone_config_set_int(cfg, "rtp", "jitter_buffer_max_size", 250);
-    // The echo canceller (the stack's speex filter) in 16 ms frames (the
-    // stack takes powers of two): in its own 8 ms frames it learns a desk
-    // speaker's echo too slowly (12 dB removed after 6 s of speech, against
-    // 25-35 dB in 16 ms frames, on the same recordings). Its 200 ms tail
-    // starts 60 ms after the sound is handed to the speaker: a desk's echo
-    // returns 50-150 ms after the speaker plays it, 40-80 ms after the
-    // hand-over here; the 60 ms are also slack for a capture that runs late.
-    linphone_config_set_int(cfg, "sound", "ec_framesize", 128);
-    linphone_config_set_int(cfg, "sound", "ec_tail_len", 200);
-    linphone_config_set_int(cfg, "sound", "ec_delay", 60);
 
     linphone_core_enable_auto_iterate(core_, FALSE);
     linphone_core_set_user_agent(core_, "zent_softphone", "1.3");
@@ -334,7 +324,6 @@ bool Softphone::Open() {
     linphone_core_set_use_rfc2833_for_dtmf(core_, TRUE);
     linphone_core_set_use_info_for_dtmf(core_, FALSE);
     linphone_core_set_ring(core_, nullptr);  // the client rings itself
-    linphone_core_enable_echo_cancellation(core_, TRUE);  // settings above
     linphone_core_set_audio_port(core_, -1);
     UseSoundDevices();
     LinphoneVideoActivationPolicy* video = linphone_factory_create_video_activation_policy(factory);
