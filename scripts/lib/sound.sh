@@ -253,6 +253,18 @@ sound_meters() {
   echo
 }
 
+# sound_wait_word FILE WORD SECONDS: waits (bounded) for a line "WORD VALUE"
+# in FILE, which a peer or the echo call writes as things happen; prints VALUE.
+sound_wait_word() {
+  local v end=$((SECONDS + $3))
+  while [ "$SECONDS" -le "$end" ]; do
+    v=$(awk -v w="$2" '$1 == w { print $2; exit }' "$1" 2>/dev/null)
+    [ -n "$v" ] && { echo "$v"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
 # sound_meters_until FILE UNTIL OUT IN: pictures of the meters until the
 # outgoing one shows at least OUT and the incoming one at least IN, or the
 # clock (sound_now) passes UNTIL; prints the last "out in". A loaded machine

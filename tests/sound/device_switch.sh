@@ -64,13 +64,7 @@ w.writeframes(data[:len(data) // 2 * 2]); w.close()" "$rec" "$copy" 2>/dev/null 
   return 1
 }
 
-answered=
-for _ in $(seq 150); do
-  answered=$(awk '/^answered/ {print $2}' "$OUT/call.log")
-  [ -n "$answered" ] && break
-  sleep 0.2
-done
-[ -n "$answered" ] || sound_test_abort "the call was not answered"
+answered=$(sound_wait_word "$OUT/call.log" answered 30) || sound_test_abort "the call was not answered"
 
 # The phases of the call: what changed when, and which devices ("desk" or
 # "headset") the voice should follow to.

@@ -54,13 +54,7 @@ else
   CALL=$!
 fi
 
-far_start=
-for _ in $(seq 200); do
-  far_start=$(awk '/^start/ { print $2 }' "$OUT/peer.log")
-  [ -n "$far_start" ] && break
-  sleep 0.1
-done
-[ -n "$far_start" ] || sound_test_abort "the far end got no voice"
+far_start=$(sound_wait_word "$OUT/peer.log" start 20) || sound_test_abort "the far end got no voice"
 sleep "$(awk -v s="$far_start" -v d=$NEAR_AT -v n="$(sound_now)" 'BEGIN { w = s + d - n; print (w > 0 ? w : 0) }')"
 near_wall=$(sound_now)
 sound_feed "$OUT/NEAR.wav"
